@@ -1,0 +1,5 @@
+// Placeholder until the courier service is built: exits successfully.
+int main()
+{
+    return 0;
+}
