@@ -76,8 +76,7 @@ QString formatted(qint64 seconds)
 PDDurationTransformer::PDDurationTransformer(int format, const QString &prefix)
     : m_format(format)
     , m_prefix(prefix)
-{
-}
+{}
 
 QString PDDurationTransformer::transformedValue(const QVariant &seconds) const
 {

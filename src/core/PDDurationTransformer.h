@@ -9,7 +9,8 @@
 class PDDurationTransformer
 {
 public:
-    enum Format : int {
+    enum Format : int
+    {
         Formatted = 0,    // hours:minutes:seconds, e.g. 01:12:45; hours are not limited to two digits
         Minutes = 1,      // whole minutes, e.g. 73
         DecimalHours = 2, // hours with four decimals, e.g. 1.2125

@@ -13,8 +13,7 @@ PDMonthDateRange::PDMonthDateRange(uint year, uint month, const QDateTime &dateF
     , m_month(month)
     , m_dateFrom(dateFrom)
     , m_dateTo(dateTo)
-{
-}
+{}
 
 std::optional<PDMonthDateRange> PDMonthDateRange::withYear(uint year, uint month)
 {

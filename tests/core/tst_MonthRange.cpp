@@ -73,16 +73,16 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("lengthSeconds");
 
         const qint64 day = 24 * 3600;
-        QTest::newRow("leap February") << 2016u << 2u << u"2016-02-01 00:00:00"_s << u"2016-02-29 23:59:59"_s
-                                       << 29 * day;
+        QTest::newRow("leap February")
+            << 2016u << 2u << u"2016-02-01 00:00:00"_s << u"2016-02-29 23:59:59"_s << 29 * day;
         QTest::newRow("February") << 2015u << 2u << u"2015-02-01 00:00:00"_s << u"2015-02-28 23:59:59"_s
                                   << 28 * day;
         QTest::newRow("December") << 2016u << 12u << u"2016-12-01 00:00:00"_s << u"2016-12-31 23:59:59"_s
                                   << 31 * day;
-        QTest::newRow("summer time begins") << 2016u << 3u << u"2016-03-01 00:00:00"_s
-                                            << u"2016-03-31 23:59:59"_s << 31 * day - 3600;
-        QTest::newRow("summer time ends") << 2016u << 10u << u"2016-10-01 00:00:00"_s
-                                          << u"2016-10-31 23:59:59"_s << 31 * day + 3600;
+        QTest::newRow("summer time begins")
+            << 2016u << 3u << u"2016-03-01 00:00:00"_s << u"2016-03-31 23:59:59"_s << 31 * day - 3600;
+        QTest::newRow("summer time ends")
+            << 2016u << 10u << u"2016-10-01 00:00:00"_s << u"2016-10-31 23:59:59"_s << 31 * day + 3600;
         QTest::newRow("year 2000") << 2000u << 2u << u"2000-02-01 00:00:00"_s << u"2000-02-29 23:59:59"_s
                                    << 29 * day;
     }
