@@ -4,8 +4,7 @@
 
 FakeClock::FakeClock(const QDateTime &start)
     : m_now(start)
-{
-}
+{}
 
 QDateTime FakeClock::now() const
 {
