@@ -32,5 +32,8 @@ struct PdError
     }
 
     // "description (domain code)" for logs and one-line messages.
-    QString toString() const { return QStringLiteral("%1 (%2 %3)").arg(description, domain).arg(code); }
+    QString toString() const
+    {
+        return QStringLiteral("%1 (%2 %3)").arg(description, domain).arg(code);
+    }
 };

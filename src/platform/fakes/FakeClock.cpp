@@ -4,7 +4,8 @@
 
 FakeClock::FakeClock(const QDateTime &start)
     : m_now(start)
-{}
+{
+}
 
 QDateTime FakeClock::now() const
 {
