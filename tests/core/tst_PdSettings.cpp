@@ -262,6 +262,8 @@ private Q_SLOTS:
         row("idle action 2", {{"defaultIdleAction", 2}}, "defaultIdleAction", 2);
         row("idle action 3", {{"defaultIdleAction", 3}}, "defaultIdleAction", 1);
         row("last text absent", {}, "lastActivityText", "");
+        row("last text with separators", {{"lastActivityText", "Call \"Bob\"; @Acme #sales, = done"}},
+            "lastActivityText", "Call \"Bob\"; @Acme #sales, = done");
         row("sync method absent", {}, "syncMethod", 0);
         row("sync method 1", {{"syncMethod", 1}}, "syncMethod", 1);
         row("sync method 2", {{"syncMethod", 2}}, "syncMethod", 0);
