@@ -129,6 +129,13 @@ QString textValue(const QVariant &value)
     return value.isValid() ? value.toString() : QString();
 }
 
+// A reminder interval in minutes; absent or unreadable gives the lowest.
+int notificationInterval(const QVariant &value)
+{
+    return int(std::clamp<qint64>(integerOr(value, 0), NotificationSettings::MinInterval,
+                                  NotificationSettings::MaxInterval));
+}
+
 int normalisedIdleTimeout(qint64 minutes)
 {
     return minutes >= 1 && minutes <= MaxIdleTimeoutMinutes ? int(minutes) : DefaultIdleTimeoutMinutes;
@@ -141,8 +148,11 @@ std::optional<double> scanNumber(const QString &text, qsizetype &pos)
     if (end < text.size() && (text[end] == u'-' || text[end] == u'+'))
         ++end;
     const qsizetype digitsStart = end;
-    while (end < text.size() && (text[end].isDigit() || text[end] == u'.'))
+    bool seenPoint = false;
+    while (end < text.size() && (text[end].isDigit() || (text[end] == u'.' && !seenPoint))) {
+        seenPoint = seenPoint || text[end] == u'.';
         ++end;
+    }
     if (end == digitsStart)
         return std::nullopt;
     bool ok = false;
@@ -251,9 +261,7 @@ void PdSettings::convertOldNotificationKeys()
     QStringList oldKeys;
     for (const auto &[notification, prefixes] : notifications) {
         const auto &[oldPrefix, newPrefix] = prefixes;
-        notification->setInterval(
-            int(std::clamp<qint64>(integerOr(storedValue(oldPrefix + IntervalField.oldSuffix), 0),
-                                   NotificationSettings::MinInterval, NotificationSettings::MaxInterval)));
+        notification->setInterval(notificationInterval(storedValue(oldPrefix + IntervalField.oldSuffix)));
         notification->setDisplayNotification(
             boolValue(storedValue(oldPrefix + DisplayField.oldSuffix), false));
         notification->setBounceDock(boolValue(storedValue(oldPrefix + BounceField.oldSuffix), false));
@@ -301,9 +309,7 @@ void PdSettings::loadAndObserveNotification(NotificationSettings *notification, 
     const QString displayKey = keyPrefix + DisplayField.newSuffix;
     const QString bounceKey = keyPrefix + BounceField.newSuffix;
     const QString repeatKey = keyPrefix + RepeatField.newSuffix;
-    notification->setInterval(
-        int(std::clamp<qint64>(integerOr(storedValue(intervalKey), 0), NotificationSettings::MinInterval,
-                               NotificationSettings::MaxInterval)));
+    notification->setInterval(notificationInterval(storedValue(intervalKey)));
     notification->setDisplayNotification(boolValue(storedValue(displayKey), false));
     notification->setBounceDock(boolValue(storedValue(bounceKey), false));
     notification->setBounceDockRepeat(boolValue(storedValue(repeatKey), false));
