@@ -120,6 +120,7 @@ private Q_SLOTS:
         QVERIFY2(error.description.contains(QDir::toNativeSeparators(path)), qPrintable(error.description));
         QCOMPARE(fileDigest(path), before);
         QVERIFY(!QFile::exists(path + QStringLiteral("-wal")));
+        QVERIFY(!QFile::exists(path + QStringLiteral("-shm")));
     }
 
     void folderMustExist()
