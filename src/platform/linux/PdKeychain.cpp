@@ -1,5 +1,6 @@
 #include "PdKeychain.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -17,6 +18,8 @@ namespace {
 Q_LOGGING_CATEGORY(lcKeychain, "pendulo.platform")
 
 const QString NoServiceText = QStringLiteral("No keychain service available");
+const QString NoGlibLoopText =
+    QStringLiteral("The keychain cannot be reached without the GLib event loop (QT_NO_GLIB is set)");
 
 // Whether anything on the session bus can keep secrets: a Secret Service (running or startable on
 // demand) or KWallet. QtKeychain passes on the bare D-Bus error when there is none.
@@ -77,6 +80,13 @@ public:
         auto promise = std::make_shared<std::promise<JobResult>>();
         std::future<JobResult> outcome = promise->get_future();
         QMetaObject::invokeMethod(&m_context, [makeJob, promise] {
+            // The Secret Service client answers through GLib's main loop, which Qt's event loop only
+            // runs with its GLib dispatcher (the default, unless QT_NO_GLIB is set). Without it the job
+            // would never finish.
+            if (!QAbstractEventDispatcher::instance()->inherits("QEventDispatcherGlib")) {
+                promise->set_value({Status::Failed, {}, NoGlibLoopText});
+                return;
+            }
             QKeychain::Job *job = makeJob();
             // Never keep a secret in a settings file when the secret store is missing.
             job->setInsecureFallback(false);
