@@ -1,0 +1,59 @@
+-- Pendulo store, model version 3 (PRAGMA user_version = 3): adds the sidebar order and visibility of
+-- projects and tasks, the tombstones of deleted activities and the records of remote sync files.
+-- Every change is an addition with a default, so older stores reach it by an inferred migration.
+
+CREATE TABLE project (
+    id        INTEGER PRIMARY KEY,
+    name      TEXT    NOT NULL,
+    position  INTEGER,
+    visible   INTEGER NOT NULL DEFAULT 1
+);
+
+CREATE TABLE task (
+    id        INTEGER PRIMARY KEY,
+    name      TEXT    NOT NULL,
+    position  INTEGER,
+    visible   INTEGER NOT NULL DEFAULT 1
+);
+
+CREATE TABLE activity (
+    id           INTEGER PRIMARY KEY,
+    uid          TEXT    NOT NULL,
+    text         TEXT,
+    time_from    REAL,
+    time_to      REAL,
+    created_at   REAL,
+    modified_at  REAL,
+    is_invoiced  INTEGER NOT NULL DEFAULT 0,
+    project_id   INTEGER REFERENCES project(id) ON DELETE SET NULL
+);
+
+CREATE TABLE activity_task (
+    activity_id  INTEGER NOT NULL REFERENCES activity(id) ON DELETE CASCADE,
+    task_id      INTEGER NOT NULL REFERENCES task(id) ON DELETE CASCADE,
+    PRIMARY KEY (activity_id, task_id)
+);
+
+CREATE TABLE deleted_activity (
+    id          INTEGER PRIMARY KEY,
+    uid         TEXT    NOT NULL,
+    deleted_at  REAL,
+    is_synced   INTEGER NOT NULL DEFAULT 0
+);
+
+CREATE TABLE sync_file (
+    id             INTEGER PRIMARY KEY,
+    name           TEXT NOT NULL,
+    revision       TEXT,
+    activity_hash  TEXT
+);
+
+CREATE INDEX activity_uid ON activity(uid);
+CREATE INDEX activity_time_from ON activity(time_from);
+CREATE INDEX activity_time_to ON activity(time_to);
+CREATE INDEX activity_project ON activity(project_id);
+CREATE INDEX activity_task_task ON activity_task(task_id);
+CREATE INDEX deleted_activity_uid ON deleted_activity(uid);
+CREATE INDEX sync_file_name ON sync_file(name);
+
+PRAGMA user_version = 3;
