@@ -99,6 +99,7 @@ void createStore(const QString &path, int version, const QString &extraSql = {})
 {
     QDir().mkpath(QFileInfo(path).absolutePath());
     SQLite::Database db(path.toStdString(), SQLite::OPEN_READWRITE | SQLite::OPEN_CREATE);
+    db.exec("PRAGMA synchronous = OFF");
     db.exec(StoreModel::load(QStringLiteral(":/schema/v%1.sql").arg(version)).sql.toStdString());
     db.exec(fixtureSql(version).toStdString());
     if (!extraSql.isEmpty())
@@ -374,6 +375,30 @@ private Q_SLOTS:
         // The migrated store has the current schema, indexes included.
         QVERIFY(rows(storePath(), QStringLiteral("SELECT name FROM sqlite_master WHERE type = 'index'"))
                     .contains(QStringLiteral("activity_year_month")));
+    }
+
+    void migrationKeepsChangesStillInTheWriteAheadLog()
+    {
+        // A store left by a killed process: committed changes only in "-wal", no "-shm".
+        const QString crashed = TestHome::cacheHome() + QStringLiteral("/crashed/storedata");
+        createStore(crashed, 4);
+        {
+            SQLite::Database db(crashed.toStdString(), SQLite::OPEN_READWRITE);
+            db.exec("PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;");
+            db.exec("INSERT INTO activity (id, uid, text, time_from) VALUES (5, 'UID-5', 'Late', 1454279400)");
+            QDir().mkpath(dbDir());
+            for (const QString &suffix : {QString(), QStringLiteral("-wal")})
+                QVERIFY(QFile::copy(crashed + suffix, storePath() + suffix));
+        }
+
+        PdMigrationManager manager(StoreModel::current(), PdMigrationManager::sqliteStoreType, dbDir(),
+                                   QStringLiteral("storedata"), m_clock);
+        runOpeningSteps(manager);
+
+        QVERIFY2(!manager.error(), qPrintable(manager.error().toString()));
+        QCOMPARE(rows(storePath(), QStringLiteral("SELECT text, year_month FROM activity WHERE id = 5")),
+                 QStringList{QStringLiteral("Late|201601")});
+        QCOMPARE(QDir(dbDir()).entryList(QDir::Files), QStringList{QStringLiteral("storedata")});
     }
 
     void currentOrAbsentStoreNeedsNoMigration_data()
