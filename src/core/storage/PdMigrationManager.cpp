@@ -4,7 +4,7 @@
 #include "FolderMove.h"
 #include "PDActivityToActivityPolicy.h"
 #include "StorageLog.h"
-#include "StoreErrors.h"
+#include "StorageErrors.h"
 
 #include <QDir>
 #include <QFile>
@@ -113,7 +113,7 @@ bool PdMigrationManager::migrateStore(const QString &name, const QString &applic
     if (store.exists()) {
         if (store.isDir()) {
             qCWarning(lcStorage, "Error: Expects db/storedata to be a file, but it's a directory");
-            return failWith(StoreErrors::storeIsFolder(storePath));
+            return failWith(StorageErrors::storeIsFolder(storePath));
         }
         return true;
     }
@@ -121,11 +121,11 @@ bool PdMigrationManager::migrateStore(const QString &name, const QString &applic
     const QFileInfo db(dbDir);
     if (db.exists() && !db.isDir()) {
         qCWarning(lcStorage, "Error: Expects db/ to be a directory but it's a file");
-        return failWith(StoreErrors::dbFolderIsFile(dbDir));
+        return failWith(StorageErrors::dbFolderIsFile(dbDir));
     }
     if (!db.exists() && !QDir().mkpath(dbDir)) {
         qCWarning(lcStorage, "Error: Failed to create db/ directory");
-        return failWith(StoreErrors::file(StoreErrors::CreateFolderFailed,
+        return failWith(StorageErrors::file(StorageErrors::CreateFolderFailed,
                                           QStringLiteral("Could not create the folder %1.").arg(dbDir)));
     }
 
@@ -150,7 +150,7 @@ bool PdMigrationManager::migrateStore(const QString &name, const QString &applic
         // Without its write-ahead log the store would lose committed changes: put back what moved.
         for (const QString &done : std::as_const(moved))
             QFile::rename(dbDir + QLatin1Char('/') + done, applicationFilesDir + QLatin1Char('/') + done);
-        return failWith(StoreErrors::file(StoreErrors::MoveFailed,
+        return failWith(StorageErrors::file(StorageErrors::MoveFailed,
                                           QStringLiteral("Could not move %1 to %2: %3")
                                               .arg(from, to, file.errorString())));
     }
@@ -200,7 +200,7 @@ void PdMigrationManager::examineStore()
     if (!loadModelPaths())
         return;
     if (metadata.userVersion > targetVersion) {
-        fail(StoreErrors::migration(
+        fail(StorageErrors::migration(
             QStringLiteral("The store %1 has model version %2, which is newer than this version of "
                            "Pendulo can open (%3).")
                 .arg(storePath())
@@ -211,7 +211,7 @@ void PdMigrationManager::examineStore()
     const StoreModel storeModel = m_models.value(metadata.userVersion);
     if (!storeModel.isValid()) {
         qCWarning(lcStorage, "Failed to get version for current model");
-        fail(StoreErrors::migration(
+        fail(StorageErrors::migration(
             QStringLiteral("The store %1 has no known model version (found %2); it is not a Pendulo store.")
                 .arg(storePath())
                 .arg(metadata.userVersion)));
@@ -229,13 +229,13 @@ bool PdMigrationManager::loadModelPaths()
     const QDir dir(m_bundle.modelsDir);
     const QStringList files = dir.entryList({QStringLiteral("*.sql")}, QDir::Files, QDir::Name);
     if (files.isEmpty())
-        return fail(StoreErrors::migration(QStringLiteral("No models found in bundle")));
+        return fail(StorageErrors::migration(QStringLiteral("No models found in bundle")));
 
     for (const QString &file : files) {
         const StoreModel model = StoreModel::load(dir.filePath(file));
         const int version = versionForModel(model);
         if (version < 0)
-            return fail(StoreErrors::migration(QStringLiteral("Failed to get version for model")));
+            return fail(StorageErrors::migration(QStringLiteral("Failed to get version for model")));
         qCDebug(lcStorage).noquote() << QStringLiteral("Discovered model version: %1").arg(version);
         m_models.insert(version, model);
     }
@@ -284,7 +284,7 @@ bool PdMigrationManager::migrateToVersion(int version, bool useMappingModel)
         return false;
     const StoreModel target = m_models.value(version);
     if (!target.isValid())
-        return fail(StoreErrors::migration(QStringLiteral("No model found for version %1").arg(version)));
+        return fail(StorageErrors::migration(QStringLiteral("No model found for version %1").arg(version)));
 
     const QString mappingSql = useMappingModel ? mappingModel(m_currentModelVersion, version)
                                                : inferMapping(m_currentModel, target);
@@ -321,7 +321,7 @@ QString PdMigrationManager::inferMapping(const StoreModel &from, const StoreMode
                 if (inSource)
                     shared.append(quoted(column.name));
                 else if (column.required && sourceTables.contains(table.key())) {
-                    fail(StoreErrors::migration(
+                    fail(StorageErrors::migration(
                         QStringLiteral("Cannot infer a mapping from model version %1 to %2: %3.%4 has no "
                                        "value in the older model")
                             .arg(fromVersion)
@@ -337,7 +337,7 @@ QString PdMigrationManager::inferMapping(const StoreModel &from, const StoreMode
                        .arg(quoted(table.key()), columns);
         }
     } catch (const SQLite::Exception &e) {
-        fail(StoreErrors::migration(QStringLiteral("Cannot infer a mapping from model version %1 to %2: %3")
+        fail(StorageErrors::migration(QStringLiteral("Cannot infer a mapping from model version %1 to %2: %3")
                                         .arg(fromVersion)
                                         .arg(toVersion)
                                         .arg(QString::fromUtf8(e.what()))));
@@ -351,7 +351,7 @@ QString PdMigrationManager::mappingModel(int fromVersion, int toVersion)
 {
     QFile file(QDir(m_bundle.mappingsDir).filePath(QStringLiteral("%1-%2.sql").arg(fromVersion).arg(toVersion)));
     if (!file.open(QIODevice::ReadOnly)) {
-        fail(StoreErrors::migration(QStringLiteral("Mapping model not found!")));
+        fail(StorageErrors::migration(QStringLiteral("Mapping model not found!")));
         return {};
     }
     return QString::fromUtf8(file.readAll());
@@ -365,7 +365,7 @@ QString PdMigrationManager::makeWorkFolder(int toVersion)
     QTemporaryDir dir(pattern);
     if (!dir.isValid()) {
         qCWarning(lcStorage).noquote() << QStringLiteral("Error: Failed to create temporary dir %1").arg(pattern);
-        fail(StoreErrors::file(StoreErrors::CreateFolderFailed,
+        fail(StorageErrors::file(StorageErrors::CreateFolderFailed,
                                QStringLiteral("Could not create a migration folder from %1: %2")
                                    .arg(pattern, dir.errorString())));
         return {};
@@ -398,7 +398,7 @@ bool PdMigrationManager::buildMigratedStore(const QString &targetPath, int versi
         return true;
     } catch (const SQLite::Exception &e) {
         qCWarning(lcStorage).noquote() << QStringLiteral("Error: failed to migrate store: %1").arg(QString::fromUtf8(e.what()));
-        return fail(StoreErrors::migration(QStringLiteral("Failed to migrate the store %1 to model version %2: %3")
+        return fail(StorageErrors::migration(QStringLiteral("Failed to migrate the store %1 to model version %2: %3")
                                                .arg(storePath())
                                                .arg(version)
                                                .arg(QString::fromUtf8(e.what()))));
@@ -424,11 +424,11 @@ bool PdMigrationManager::swapInMigratedStore(const QString &workDir)
     const QString backup = backupFolderName();
     if (backup.isEmpty()) {
         qCWarning(lcStorage, "Error: failed to generate backup dir name");
-        return fail(StoreErrors::migration(QStringLiteral("Can't create backup of current store, can't generate unique dir")));
+        return fail(StorageErrors::migration(QStringLiteral("Can't create backup of current store, can't generate unique dir")));
     }
     if (!QDir().rename(m_sourceDir, backup)) {
         qCWarning(lcStorage).noquote() << QStringLiteral("Error: Failed to backup existing db to %1").arg(backup);
-        return fail(StoreErrors::file(StoreErrors::MoveFailed,
+        return fail(StorageErrors::file(StorageErrors::MoveFailed,
                                       QStringLiteral("Could not move %1 to %2.").arg(m_sourceDir, backup)));
     }
 
@@ -439,7 +439,7 @@ bool PdMigrationManager::swapInMigratedStore(const QString &workDir)
         const bool restored = !QFileInfo::exists(m_sourceDir) && QDir().rename(backup, m_sourceDir);
         const QString where = restored ? QStringLiteral("The store was left unchanged.")
                                        : QStringLiteral("The previous data is in %1.").arg(backup);
-        return fail(StoreErrors::file(StoreErrors::MoveFailed,
+        return fail(StorageErrors::file(StorageErrors::MoveFailed,
                                       QStringLiteral("Could not put the migrated store in place at %1: %2. %3")
                                           .arg(m_sourceDir, reason, where)));
     }

@@ -3,7 +3,7 @@
 #include "PdError.h"
 
 // The errors of locating, opening and migrating the store, with their domains, codes and texts.
-namespace StoreErrors {
+namespace StorageErrors {
 
 inline const QString storeDomain = QStringLiteral("PD_STORE_ERROR");
 inline const QString migrationDomain = QStringLiteral("Pendulo");
@@ -57,4 +57,4 @@ inline PdError file(FileErrorCode code, const QString &description)
     return PdError::make(fileDomain, code, description);
 }
 
-} // namespace StoreErrors
+} // namespace StorageErrors
