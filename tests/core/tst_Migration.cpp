@@ -1,7 +1,7 @@
 #include "TestHome.h"
 #include "fakes/FakeClock.h"
 #include "storage/PdMigrationManager.h"
-#include "storage/StoreErrors.h"
+#include "storage/StorageErrors.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -236,7 +236,7 @@ private Q_SLOTS:
             file.write(name.toUtf8());
         }
 
-        PdError error = StoreErrors::migration(QStringLiteral("stale"));
+        PdError error = StorageErrors::migration(QStringLiteral("stale"));
         QVERIFY(PdMigrationManager::migrateStore(QStringLiteral("storedata"), appDir(), &error));
         QVERIFY(!error);
 
@@ -498,7 +498,7 @@ private Q_SLOTS:
 
         const PdError error = manager.error();
         QVERIFY(error.isError());
-        QCOMPARE(error.domain, StoreErrors::fileDomain);
+        QCOMPARE(error.domain, StorageErrors::fileDomain);
         const QString backupStore = appDir() + QLatin1Char('/') + m_stamp + QStringLiteral("/storedata");
         if (leavePartialCopy) {
             QCOMPARE(digest(backupStore), before);
