@@ -45,11 +45,14 @@ double localSecs(int year, int month, int day, int hour, int minute)
 }
 
 // Start times chosen to fall in another month in UTC than in the local (Berlin) calendar.
-const double janLate = localSecs(2016, 1, 31, 23, 30);  // 22:30 UTC, still January
-const double marEarly = localSecs(2016, 3, 1, 0, 15);   // 23:15 UTC on 29 February
-const double julLate = localSecs(2016, 7, 31, 23, 30);  // summer time, 21:30 UTC
+const double janLate = localSecs(2016, 1, 31, 23, 30); // 22:30 UTC, still January
+const double marEarly = localSecs(2016, 3, 1, 0, 15);  // 23:15 UTC on 29 February
+const double julLate = localSecs(2016, 7, 31, 23, 30); // summer time, 21:30 UTC
 
-QString num(double value) { return QString::number(value, 'f', 2); }
+QString num(double value)
+{
+    return QString::number(value, 'f', 2);
+}
 
 // The data of a store of the given model version: four activities, projects that differ only in letter
 // case before version 4 (merged by the mapping to 4), tasks from version 2, tombstones and sync files
@@ -62,31 +65,38 @@ QString fixtureSql(int version)
         sql += QStringLiteral("INSERT INTO project (id, name, name_key, position, visible) VALUES "
                               "(1, 'Acme', 'acme', NULL, 1), (3, 'Ärger', 'ärger', 7, 0);");
     } else if (version == 3) {
-        sql += QStringLiteral("INSERT INTO project (id, name, position, visible) VALUES (1, 'Acme', NULL, 1), "
-                              "(2, 'ACME', 2, 1), (3, 'Ärger', 7, 0), (4, 'ärger', NULL, 1);");
+        sql +=
+            QStringLiteral("INSERT INTO project (id, name, position, visible) VALUES (1, 'Acme', NULL, 1), "
+                           "(2, 'ACME', 2, 1), (3, 'Ärger', 7, 0), (4, 'ärger', NULL, 1);");
     } else {
         sql += QStringLiteral("INSERT INTO project (id, name) VALUES (1, 'Acme'), (2, 'ACME'), (3, 'Ärger'), "
                               "(4, 'ärger');");
     }
     const QString invoicedColumn = version >= 2 ? QStringLiteral(", is_invoiced") : QString();
-    auto activity = [&](int id, const QString &from, const QString &text, const QString &project, int invoiced) {
-        return QStringLiteral("INSERT INTO activity (id, uid, text, time_from, time_to, created_at, "
-                              "modified_at, project_id%1) VALUES (%2, 'UID-%2', '%3', %4, %5, 100.5, 200.5, %6%7);")
+    auto activity = [&](int id, const QString &from, const QString &text, const QString &project,
+                        int invoiced) {
+        return QStringLiteral(
+                   "INSERT INTO activity (id, uid, text, time_from, time_to, created_at, "
+                   "modified_at, project_id%1) VALUES (%2, 'UID-%2', '%3', %4, %5, 100.5, 200.5, %6%7);")
             .arg(invoicedColumn)
             .arg(id)
-            .arg(text, from, from == QLatin1String("NULL") ? QStringLiteral("NULL") : from + QStringLiteral(" + 3600"),
+            .arg(text, from,
+                 from == QLatin1String("NULL") ? QStringLiteral("NULL") : from + QStringLiteral(" + 3600"),
                  project, version >= 2 ? QStringLiteral(", %1").arg(invoiced) : QString());
     };
     sql += activity(1, num(janLate), QStringLiteral("Call @Acme #Docs"), QStringLiteral("1"), 1);
-    sql += activity(2, num(marEarly), QStringLiteral("Plan @ACME #ui"), keyed ? QStringLiteral("1") : QStringLiteral("2"), 0);
-    sql += activity(3, num(julLate), QStringLiteral("Fix @ärger"), keyed ? QStringLiteral("3") : QStringLiteral("4"), 0);
+    sql += activity(2, num(marEarly), QStringLiteral("Plan @ACME #ui"),
+                    keyed ? QStringLiteral("1") : QStringLiteral("2"), 0);
+    sql += activity(3, num(julLate), QStringLiteral("Fix @ärger"),
+                    keyed ? QStringLiteral("3") : QStringLiteral("4"), 0);
     sql += activity(4, QStringLiteral("NULL"), QStringLiteral("Draft"), QStringLiteral("NULL"), 0);
     if (version >= 2 && !keyed)
         sql += QStringLiteral("INSERT INTO task (id, name) VALUES (1, 'Docs'), (2, 'docs'), (3, 'ui');"
                               "INSERT INTO activity_task VALUES (1, 1), (1, 2), (2, 3);");
     if (keyed)
-        sql += QStringLiteral("INSERT INTO task (id, name, name_key) VALUES (1, 'Docs', 'docs'), (3, 'ui', 'ui');"
-                              "INSERT INTO activity_task VALUES (1, 1), (2, 3);");
+        sql += QStringLiteral(
+            "INSERT INTO task (id, name, name_key) VALUES (1, 'Docs', 'docs'), (3, 'ui', 'ui');"
+            "INSERT INTO activity_task VALUES (1, 1), (2, 3);");
     if (version >= 3)
         sql += QStringLiteral("INSERT INTO deleted_activity VALUES (1, 'GONE-1', 300.5, 1);"
                               "INSERT INTO sync_file VALUES (1, '2016-01.json', 'rev1', 'hash1');");
@@ -116,7 +126,7 @@ QStringList rows(const QString &path, const QString &query)
         QStringList values;
         for (int i = 0; i < statement.getColumnCount(); ++i) {
             const SQLite::Column column = statement.getColumn(i);
-            values.append(column.isFloat() ? num(column.getDouble())
+            values.append(column.isFloat()  ? num(column.getDouble())
                           : column.isNull() ? QStringLiteral("NULL")
                                             : QString::fromStdString(column.getString()));
         }
@@ -194,7 +204,10 @@ private:
     }
 
     QStringList backups() const { return QDir(appDir()).entryList({QStringLiteral("db-backup-*")}); }
-    QStringList workFolders() const { return QDir(tempDir()).entryList({QStringLiteral("pendulo-migration-*")}); }
+    QStringList workFolders() const
+    {
+        return QDir(tempDir()).entryList({QStringLiteral("pendulo-migration-*")});
+    }
 
     FakeClock m_clock{QDateTime(QDate(2016, 3, 14), QTime(9, 5))};
     const QString m_stamp = QStringLiteral("db-backup-2016-03-14-09-05");
@@ -273,9 +286,11 @@ private Q_SLOTS:
 
         QTest::newRow("storedata is a folder")
             << QStringLiteral("db/storedata") << QString() << 101
-            << QStringLiteral("Expected a file to store application data, found a directory (%1/db/storedata).");
-        QTest::newRow("db is a file") << QString() << QStringLiteral("db") << 102
-                                      << QStringLiteral("Expected a directory to store application data, found a file (%1/db).");
+            << QStringLiteral(
+                   "Expected a file to store application data, found a directory (%1/db/storedata).");
+        QTest::newRow("db is a file")
+            << QString() << QStringLiteral("db") << 102
+            << QStringLiteral("Expected a directory to store application data, found a file (%1/db).");
     }
 
     void earlierLayoutRejectsWrongKinds()
@@ -336,10 +351,11 @@ private Q_SLOTS:
         QCOMPARE(steps, expectedSteps);
         const QStringList workPaths = log.matching(QStringLiteral("Migration store path: "));
         QCOMPARE(workPaths.size(), expectedSteps.size());
-        const QRegularExpression workName(QStringLiteral("^Migration store path: %1/pendulo-migration-%2-%3\\.[^/]{8}$")
-                                              .arg(QRegularExpression::escape(tempDir()))
-                                              .arg(fromVersion)
-                                              .arg(expectedSteps.first()));
+        const QRegularExpression workName(
+            QStringLiteral("^Migration store path: %1/pendulo-migration-%2-%3\\.[^/]{8}$")
+                .arg(QRegularExpression::escape(tempDir()))
+                .arg(fromVersion)
+                .arg(expectedSteps.first()));
         QVERIFY2(workName.match(workPaths.first()).hasMatch(), qPrintable(workPaths.first()));
 
         QCOMPARE(userVersion(storePath()), 5);
@@ -349,23 +365,30 @@ private Q_SLOTS:
         // Every activity keeps its values; yearMonth follows the start in the local calendar; links to
         // projects and tasks that differed only in letter case now point at the one kept record.
         const QString invoiced = fromVersion >= 2 ? QStringLiteral("1") : QStringLiteral("0");
-        QCOMPARE(rows(storePath(), QStringLiteral("SELECT uid, text, time_from, time_to, created_at, modified_at, "
-                                                  "is_invoiced, year_month, project_id FROM activity ORDER BY id")),
+        QCOMPARE(rows(storePath(),
+                      QStringLiteral("SELECT uid, text, time_from, time_to, created_at, modified_at, "
+                                     "is_invoiced, year_month, project_id FROM activity ORDER BY id")),
                  (QStringList{
                      QStringLiteral("UID-1|Call @Acme #Docs|%1|%2|100.50|200.50|%3|201601|1")
                          .arg(num(janLate), num(janLate + 3600), invoiced),
-                     QStringLiteral("UID-2|Plan @ACME #ui|%1|%2|100.50|200.50|0|201603|1").arg(num(marEarly), num(marEarly + 3600)),
-                     QStringLiteral("UID-3|Fix @ärger|%1|%2|100.50|200.50|0|201607|3").arg(num(julLate), num(julLate + 3600)),
+                     QStringLiteral("UID-2|Plan @ACME #ui|%1|%2|100.50|200.50|0|201603|1")
+                         .arg(num(marEarly), num(marEarly + 3600)),
+                     QStringLiteral("UID-3|Fix @ärger|%1|%2|100.50|200.50|0|201607|3")
+                         .arg(num(julLate), num(julLate + 3600)),
                      QStringLiteral("UID-4|Draft|NULL|NULL|100.50|200.50|0|0|NULL"),
                  }));
         const bool fromV3 = fromVersion >= 3;
-        QCOMPARE(rows(storePath(), QStringLiteral("SELECT id, name, name_key, position, visible FROM project ORDER BY id")),
-                 (QStringList{QStringLiteral("1|Acme|acme|NULL|1"),
-                              fromV3 ? QStringLiteral("3|Ärger|ärger|7|0") : QStringLiteral("3|Ärger|ärger|NULL|1")}));
+        QCOMPARE(
+            rows(storePath(),
+                 QStringLiteral("SELECT id, name, name_key, position, visible FROM project ORDER BY id")),
+            (QStringList{QStringLiteral("1|Acme|acme|NULL|1"),
+                         fromV3 ? QStringLiteral("3|Ärger|ärger|7|0")
+                                : QStringLiteral("3|Ärger|ärger|NULL|1")}));
         if (fromVersion >= 2) {
             QCOMPARE(rows(storePath(), QStringLiteral("SELECT id, name, name_key FROM task ORDER BY id")),
                      (QStringList{QStringLiteral("1|Docs|docs"), QStringLiteral("3|ui|ui")}));
-            QCOMPARE(rows(storePath(), QStringLiteral("SELECT * FROM activity_task ORDER BY activity_id, task_id")),
+            QCOMPARE(rows(storePath(),
+                          QStringLiteral("SELECT * FROM activity_task ORDER BY activity_id, task_id")),
                      (QStringList{QStringLiteral("1|1"), QStringLiteral("2|3")}));
         }
         QCOMPARE(rows(storePath(), QStringLiteral("SELECT * FROM deleted_activity")),
@@ -385,7 +408,8 @@ private Q_SLOTS:
         {
             SQLite::Database db(crashed.toStdString(), SQLite::OPEN_READWRITE);
             db.exec("PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;");
-            db.exec("INSERT INTO activity (id, uid, text, time_from) VALUES (5, 'UID-5', 'Late', 1454279400)");
+            db.exec(
+                "INSERT INTO activity (id, uid, text, time_from) VALUES (5, 'UID-5', 'Late', 1454279400)");
             QDir().mkpath(dbDir());
             for (const QString &suffix : {QString(), QStringLiteral("-wal")})
                 QVERIFY(QFile::copy(crashed + suffix, storePath() + suffix));
@@ -502,7 +526,8 @@ private Q_SLOTS:
         const QString backupStore = appDir() + QLatin1Char('/') + m_stamp + QStringLiteral("/storedata");
         if (leavePartialCopy) {
             QCOMPARE(digest(backupStore), before);
-            QVERIFY2(error.description.contains(appDir() + QLatin1Char('/') + m_stamp), qPrintable(error.description));
+            QVERIFY2(error.description.contains(appDir() + QLatin1Char('/') + m_stamp),
+                     qPrintable(error.description));
         } else {
             QCOMPARE(digest(storePath()), before);
             QCOMPARE(backups(), QStringList());
@@ -519,14 +544,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("extraSql");
         QTest::addColumn<bool>("expectError");
 
-        QTest::newRow("not SQLite") << QByteArray("Activity,Start\nCall,2016-01-01\n") << 0 << QString() << false;
-        QTest::newRow("newer model version") << QByteArray() << 5 << QStringLiteral("PRAGMA user_version = 6;") << true;
-        QTest::newRow("foreign database") << QByteArray() << 5 << QStringLiteral("PRAGMA user_version = 0;") << true;
-        QTest::newRow("damaged older store") << QByteArray("damage") << 2
-                                             << QStringLiteral("INSERT INTO activity (uid, text) SELECT 'x', "
-                                                               "printf('%.400c', 'a') FROM activity a, activity b, "
-                                                               "activity c, activity d;")
-                                             << true;
+        QTest::newRow("not SQLite") << QByteArray("Activity,Start\nCall,2016-01-01\n") << 0 << QString()
+                                    << false;
+        QTest::newRow("newer model version")
+            << QByteArray() << 5 << QStringLiteral("PRAGMA user_version = 6;") << true;
+        QTest::newRow("foreign database")
+            << QByteArray() << 5 << QStringLiteral("PRAGMA user_version = 0;") << true;
+        QTest::newRow("damaged older store")
+            << QByteArray("damage") << 2
+            << QStringLiteral("INSERT INTO activity (uid, text) SELECT 'x', "
+                              "printf('%.400c', 'a') FROM activity a, activity b, "
+                              "activity c, activity d;")
+            << true;
     }
 
     void unreadableOrForeignStoresAreLeftUntouched()
@@ -558,7 +587,8 @@ private Q_SLOTS:
 
         QCOMPARE(manager.error().isError(), expectError);
         if (expectError)
-            QVERIFY2(manager.error().description.contains(storePath()), qPrintable(manager.error().description));
+            QVERIFY2(manager.error().description.contains(storePath()),
+                     qPrintable(manager.error().description));
         QCOMPARE(digest(storePath()), before);
         QCOMPARE(backups(), QStringList());
         QCOMPARE(workFolders(), QStringList());
@@ -571,20 +601,26 @@ private Q_SLOTS:
         QTest::addColumn<bool>("useMapping");
         QTest::addColumn<QString>("description");
 
-        QTest::newRow("no models") << QStringList{QString()} << 5 << true << QStringLiteral("No models found in bundle");
+        QTest::newRow("no models") << QStringList{QString()} << 5 << true
+                                   << QStringLiteral("No models found in bundle");
         QTest::newRow("model without version")
-            << QStringList{QStringLiteral("v3.sql:CREATE TABLE project (id INTEGER PRIMARY KEY);")} << 5 << true
-            << QStringLiteral("Failed to get version for model");
-        QTest::newRow("no model for version") << QStringList{} << 6 << false << QStringLiteral("No model found for version 6");
-        QTest::newRow("no mapping for the pair") << QStringList{} << 5 << true << QStringLiteral("Mapping model not found!");
+            << QStringList{QStringLiteral("v3.sql:CREATE TABLE project (id INTEGER PRIMARY KEY);")} << 5
+            << true << QStringLiteral("Failed to get version for model");
+        QTest::newRow("no model for version")
+            << QStringList{} << 6 << false << QStringLiteral("No model found for version 6");
+        QTest::newRow("no mapping for the pair")
+            << QStringList{} << 5 << true << QStringLiteral("Mapping model not found!");
         QTest::newRow("required column cannot be inferred")
-            << QStringList{QStringLiteral("v3.sql:CREATE TABLE project (id INTEGER PRIMARY KEY, name TEXT NOT NULL); "
-                                          "PRAGMA user_version = 3;"),
-                           QStringLiteral("v5.sql:CREATE TABLE project (id INTEGER PRIMARY KEY, name TEXT NOT NULL, "
-                                          "name_key TEXT NOT NULL); PRAGMA user_version = 5;")}
+            << QStringList{QStringLiteral(
+                               "v3.sql:CREATE TABLE project (id INTEGER PRIMARY KEY, name TEXT NOT NULL); "
+                               "PRAGMA user_version = 3;"),
+                           QStringLiteral(
+                               "v5.sql:CREATE TABLE project (id INTEGER PRIMARY KEY, name TEXT NOT NULL, "
+                               "name_key TEXT NOT NULL); PRAGMA user_version = 5;")}
             << 5 << false
-            << QStringLiteral("Cannot infer a mapping from model version 3 to 5: project.name_key has no value in the "
-                              "older model");
+            << QStringLiteral(
+                   "Cannot infer a mapping from model version 3 to 5: project.name_key has no value in the "
+                   "older model");
     }
 
     void modelAndMappingErrors()

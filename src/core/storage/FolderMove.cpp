@@ -24,7 +24,8 @@ bool copyTree(const QString &from, const QString &to, QString *errorText)
         } else {
             QFile file(path);
             if (!file.copy(target)) {
-                *errorText = QStringLiteral("could not copy %1 to %2: %3").arg(path, target, file.errorString());
+                *errorText =
+                    QStringLiteral("could not copy %1 to %2: %3").arg(path, target, file.errorString());
                 return false;
             }
         }
@@ -50,8 +51,8 @@ bool move(const QString &from, const QString &to, QString *errorText)
         return true;
 
     const QFileInfo target(to);
-    QTemporaryDir staging(target.absolutePath() + QStringLiteral("/.") + target.fileName()
-                          + QStringLiteral(".moving-XXXXXX"));
+    QTemporaryDir staging(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
+                          QStringLiteral(".moving-XXXXXX"));
     if (!staging.isValid()) {
         *errorText = QStringLiteral("could not move %1 to %2: %3").arg(from, to, staging.errorString());
         return false;

@@ -12,7 +12,9 @@ class Database;
 class PDActivityToActivityPolicy
 {
 public:
-    explicit PDActivityToActivityPolicy(int modelVersion) : m_modelVersion(modelVersion) {}
+    explicit PDActivityToActivityPolicy(int modelVersion)
+        : m_modelVersion(modelVersion)
+    {}
 
     // Makes the policy's SQL functions available on the connection that runs the mapping. Only the
     // mapping to version 5 computes yearMonth; other versions copy activities unchanged.

@@ -3,8 +3,8 @@
 #include "Clock.h"
 #include "FolderMove.h"
 #include "PDActivityToActivityPolicy.h"
-#include "StorageLog.h"
 #include "StorageErrors.h"
+#include "StorageLog.h"
 
 #include <QDir>
 #include <QFile>
@@ -72,15 +72,16 @@ QMap<QString, QList<Column>> tablesOf(const StoreModel &model)
                                 "AND name NOT LIKE 'sqlite_%'");
     while (names.executeStep()) {
         const QString table = QString::fromStdString(names.getColumn(0).getString());
-        SQLite::Statement info(db, "SELECT name, \"notnull\", dflt_value IS NULL, pk FROM pragma_table_info(?)");
+        SQLite::Statement info(db,
+                               "SELECT name, \"notnull\", dflt_value IS NULL, pk FROM pragma_table_info(?)");
         info.bind(1, table.toStdString());
         QList<Column> columns;
         while (info.executeStep()) {
             const bool notNull = info.getColumn(1).getInt() != 0;
             const bool noDefault = info.getColumn(2).getInt() != 0;
             const bool primaryKey = info.getColumn(3).getInt() != 0;
-            columns.append({QString::fromStdString(info.getColumn(0).getString()),
-                            notNull && noDefault && !primaryKey});
+            columns.append(
+                {QString::fromStdString(info.getColumn(0).getString()), notNull && noDefault && !primaryKey});
         }
         tables.insert(table, columns);
     }
@@ -89,8 +90,8 @@ QMap<QString, QList<Column>> tablesOf(const StoreModel &model)
 
 QString quoted(const QString &identifier)
 {
-    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QStringLiteral("\"\""))
-           + QLatin1Char('"');
+    return QLatin1Char('"') + QString(identifier).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+           QLatin1Char('"');
 }
 
 } // namespace
@@ -126,7 +127,7 @@ bool PdMigrationManager::migrateStore(const QString &name, const QString &applic
     if (!db.exists() && !QDir().mkpath(dbDir)) {
         qCWarning(lcStorage, "Error: Failed to create db/ directory");
         return failWith(StorageErrors::file(StorageErrors::CreateFolderFailed,
-                                          QStringLiteral("Could not create the folder %1.").arg(dbDir)));
+                                            QStringLiteral("Could not create the folder %1.").arg(dbDir)));
     }
 
     const QStringList names = {name, name + QStringLiteral("-wal"), name + QStringLiteral("-shm")};
@@ -150,9 +151,9 @@ bool PdMigrationManager::migrateStore(const QString &name, const QString &applic
         // Without its write-ahead log the store would lose committed changes: put back what moved.
         for (const QString &done : std::as_const(moved))
             QFile::rename(dbDir + QLatin1Char('/') + done, applicationFilesDir + QLatin1Char('/') + done);
-        return failWith(StorageErrors::file(StorageErrors::MoveFailed,
-                                          QStringLiteral("Could not move %1 to %2: %3")
-                                              .arg(from, to, file.errorString())));
+        return failWith(StorageErrors::file(
+            StorageErrors::MoveFailed,
+            QStringLiteral("Could not move %1 to %2: %3").arg(from, to, file.errorString())));
     }
     return true;
 }
@@ -286,16 +287,16 @@ bool PdMigrationManager::migrateToVersion(int version, bool useMappingModel)
     if (!target.isValid())
         return fail(StorageErrors::migration(QStringLiteral("No model found for version %1").arg(version)));
 
-    const QString mappingSql = useMappingModel ? mappingModel(m_currentModelVersion, version)
-                                               : inferMapping(m_currentModel, target);
+    const QString mappingSql =
+        useMappingModel ? mappingModel(m_currentModelVersion, version) : inferMapping(m_currentModel, target);
     if (mappingSql.isEmpty())
         return false;
 
     const QString workDir = makeWorkFolder(version);
     if (workDir.isEmpty())
         return false;
-    if (!buildMigratedStore(workDir + QLatin1Char('/') + m_dbName, version, mappingSql)
-        || !swapInMigratedStore(workDir)) {
+    if (!buildMigratedStore(workDir + QLatin1Char('/') + m_dbName, version, mappingSql) ||
+        !swapInMigratedStore(workDir)) {
         QDir(workDir).removeRecursively();
         return false;
     }
@@ -338,9 +339,9 @@ QString PdMigrationManager::inferMapping(const StoreModel &from, const StoreMode
         }
     } catch (const SQLite::Exception &e) {
         fail(StorageErrors::migration(QStringLiteral("Cannot infer a mapping from model version %1 to %2: %3")
-                                        .arg(fromVersion)
-                                        .arg(toVersion)
-                                        .arg(QString::fromUtf8(e.what()))));
+                                          .arg(fromVersion)
+                                          .arg(toVersion)
+                                          .arg(QString::fromUtf8(e.what()))));
         return {};
     }
     // An empty mapping still has to run (it sets the version), so it is never an empty string.
@@ -349,7 +350,8 @@ QString PdMigrationManager::inferMapping(const StoreModel &from, const StoreMode
 
 QString PdMigrationManager::mappingModel(int fromVersion, int toVersion)
 {
-    QFile file(QDir(m_bundle.mappingsDir).filePath(QStringLiteral("%1-%2.sql").arg(fromVersion).arg(toVersion)));
+    QFile file(
+        QDir(m_bundle.mappingsDir).filePath(QStringLiteral("%1-%2.sql").arg(fromVersion).arg(toVersion)));
     if (!file.open(QIODevice::ReadOnly)) {
         fail(StorageErrors::migration(QStringLiteral("Mapping model not found!")));
         return {};
@@ -360,14 +362,16 @@ QString PdMigrationManager::mappingModel(int fromVersion, int toVersion)
 QString PdMigrationManager::makeWorkFolder(int toVersion)
 {
     // Created atomically under a unique name, so no other process can take it in between.
-    const QString pattern = QDir::tempPath()
-                            + QStringLiteral("/pendulo-migration-%1-%2.XXXXXXXX").arg(m_currentModelVersion).arg(toVersion);
+    const QString pattern =
+        QDir::tempPath() +
+        QStringLiteral("/pendulo-migration-%1-%2.XXXXXXXX").arg(m_currentModelVersion).arg(toVersion);
     QTemporaryDir dir(pattern);
     if (!dir.isValid()) {
-        qCWarning(lcStorage).noquote() << QStringLiteral("Error: Failed to create temporary dir %1").arg(pattern);
+        qCWarning(lcStorage).noquote()
+            << QStringLiteral("Error: Failed to create temporary dir %1").arg(pattern);
         fail(StorageErrors::file(StorageErrors::CreateFolderFailed,
-                               QStringLiteral("Could not create a migration folder from %1: %2")
-                                   .arg(pattern, dir.errorString())));
+                                 QStringLiteral("Could not create a migration folder from %1: %2")
+                                     .arg(pattern, dir.errorString())));
         return {};
     }
     dir.setAutoRemove(false);
@@ -397,11 +401,13 @@ bool PdMigrationManager::buildMigratedStore(const QString &targetPath, int versi
         db.exec("DETACH DATABASE src");
         return true;
     } catch (const SQLite::Exception &e) {
-        qCWarning(lcStorage).noquote() << QStringLiteral("Error: failed to migrate store: %1").arg(QString::fromUtf8(e.what()));
-        return fail(StorageErrors::migration(QStringLiteral("Failed to migrate the store %1 to model version %2: %3")
-                                               .arg(storePath())
-                                               .arg(version)
-                                               .arg(QString::fromUtf8(e.what()))));
+        qCWarning(lcStorage).noquote()
+            << QStringLiteral("Error: failed to migrate store: %1").arg(QString::fromUtf8(e.what()));
+        return fail(
+            StorageErrors::migration(QStringLiteral("Failed to migrate the store %1 to model version %2: %3")
+                                         .arg(storePath())
+                                         .arg(version)
+                                         .arg(QString::fromUtf8(e.what()))));
     }
 }
 
@@ -424,24 +430,28 @@ bool PdMigrationManager::swapInMigratedStore(const QString &workDir)
     const QString backup = backupFolderName();
     if (backup.isEmpty()) {
         qCWarning(lcStorage, "Error: failed to generate backup dir name");
-        return fail(StorageErrors::migration(QStringLiteral("Can't create backup of current store, can't generate unique dir")));
+        return fail(StorageErrors::migration(
+            QStringLiteral("Can't create backup of current store, can't generate unique dir")));
     }
     if (!QDir().rename(m_sourceDir, backup)) {
-        qCWarning(lcStorage).noquote() << QStringLiteral("Error: Failed to backup existing db to %1").arg(backup);
+        qCWarning(lcStorage).noquote()
+            << QStringLiteral("Error: Failed to backup existing db to %1").arg(backup);
         return fail(StorageErrors::file(StorageErrors::MoveFailed,
-                                      QStringLiteral("Could not move %1 to %2.").arg(m_sourceDir, backup)));
+                                        QStringLiteral("Could not move %1 to %2.").arg(m_sourceDir, backup)));
     }
 
     QString reason;
     if (!moveFolder(workDir, m_sourceDir, &reason)) {
         qCWarning(lcStorage, "Error: failed to copy migrated store to final destination");
-        // Put the previous data back where the application looks for it; failing that, it stays in the backup.
+        // Put the previous data back where the application looks for it; failing that, it stays in the
+        // backup.
         const bool restored = !QFileInfo::exists(m_sourceDir) && QDir().rename(backup, m_sourceDir);
         const QString where = restored ? QStringLiteral("The store was left unchanged.")
                                        : QStringLiteral("The previous data is in %1.").arg(backup);
-        return fail(StorageErrors::file(StorageErrors::MoveFailed,
-                                      QStringLiteral("Could not put the migrated store in place at %1: %2. %3")
-                                          .arg(m_sourceDir, reason, where)));
+        return fail(
+            StorageErrors::file(StorageErrors::MoveFailed,
+                                QStringLiteral("Could not put the migrated store in place at %1: %2. %3")
+                                    .arg(m_sourceDir, reason, where)));
     }
 
     QDir(backup).removeRecursively();

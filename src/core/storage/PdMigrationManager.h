@@ -23,7 +23,10 @@ public:
         QString mappingsDir;
 
         // The models and mappings shipped with the application.
-        static Bundle application() { return {StoreModel::bundleModelsDir(), StoreModel::bundleMappingsDir()}; }
+        static Bundle application()
+        {
+            return {StoreModel::bundleModelsDir(), StoreModel::bundleMappingsDir()};
+        }
     };
 
     static inline const QString sqliteStoreType = QStringLiteral("SQLite");

@@ -17,20 +17,25 @@ constexpr int migrationCode = 8001;
 constexpr int folderIsFileCode = 101;
 constexpr int storeNotInitializedCode = 9999;
 
-enum FileErrorCode { CreateFolderFailed = 1, MoveFailed = 2, CopyFailed = 3 };
+enum FileErrorCode
+{
+    CreateFolderFailed = 1,
+    MoveFailed = 2,
+    CopyFailed = 3
+};
 
 inline PdError storeIsFolder(const QString &storePath)
 {
-    return PdError::make(storeDomain, storeIsFolderCode,
-                         QStringLiteral("Expected a file to store application data, found a directory (%1).")
-                             .arg(storePath));
+    return PdError::make(
+        storeDomain, storeIsFolderCode,
+        QStringLiteral("Expected a file to store application data, found a directory (%1).").arg(storePath));
 }
 
 inline PdError dbFolderIsFile(const QString &dbPath)
 {
-    return PdError::make(storeDomain, dbFolderIsFileCode,
-                         QStringLiteral("Expected a directory to store application data, found a file (%1).")
-                             .arg(dbPath));
+    return PdError::make(
+        storeDomain, dbFolderIsFileCode,
+        QStringLiteral("Expected a directory to store application data, found a file (%1).").arg(dbPath));
 }
 
 inline PdError migration(const QString &description)
@@ -40,9 +45,9 @@ inline PdError migration(const QString &description)
 
 inline PdError folderIsFile(const QString &dbPath)
 {
-    return PdError::make(applicationDomain, folderIsFileCode,
-                         QStringLiteral("Expected a folder to store application data, found a file (%1).")
-                             .arg(dbPath));
+    return PdError::make(
+        applicationDomain, folderIsFileCode,
+        QStringLiteral("Expected a folder to store application data, found a file (%1).").arg(dbPath));
 }
 
 inline PdError storeNotInitialized()
