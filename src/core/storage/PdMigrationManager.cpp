@@ -5,6 +5,7 @@
 #include "PDActivityToActivityPolicy.h"
 #include "StorageErrors.h"
 #include "StorageLog.h"
+#include "store/TagEntity.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,7 +46,7 @@ bool readMetadata(const QString &path, StoreMetadata *metadata, int *errorCode, 
     }
 }
 
-// The case folding that makes project and task names unique regardless of letter case.
+// The store's case folding that makes project and task names unique regardless of letter case.
 void nameKey(sqlite3_context *context, int, sqlite3_value **arguments)
 {
     if (sqlite3_value_type(arguments[0]) == SQLITE_NULL) {
@@ -53,7 +54,7 @@ void nameKey(sqlite3_context *context, int, sqlite3_value **arguments)
         return;
     }
     const auto *text = reinterpret_cast<const char *>(sqlite3_value_text(arguments[0]));
-    const QByteArray key = QString::fromUtf8(text).toCaseFolded().toUtf8();
+    const QByteArray key = TagEntity::nameKeyFor(QString::fromUtf8(text)).toUtf8();
     sqlite3_result_text(context, key.constData(), int(key.size()), SQLITE_TRANSIENT);
 }
 
