@@ -1,5 +1,6 @@
 #include "TestHome.h"
 #include "fakes/FakeClock.h"
+#include "storage/FolderMove.h"
 #include "storage/PdMigrationManager.h"
 #include "storage/StorageErrors.h"
 
@@ -535,6 +536,29 @@ private Q_SLOTS:
         QCOMPARE(workFolders(), QStringList());
         // The first error stops every later step.
         QVERIFY(!manager.migrateToVersion(5, true));
+    }
+
+    void migratedStoreCanCrossFileSystems()
+    {
+        // The fallback taken when the temporary folder is on another file system than the store.
+        const QString from = tempDir() + QStringLiteral("/work");
+        QDir().mkpath(from + QStringLiteral("/inner"));
+        for (const QString &name : {QStringLiteral("storedata"), QStringLiteral("inner/note")}) {
+            QFile file(from + QLatin1Char('/') + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(name.toUtf8());
+        }
+        QDir().mkpath(appDir());
+        QString errorText;
+
+        QVERIFY2(FolderMove::moveByCopy(from, dbDir(), &errorText), qPrintable(errorText));
+        QVERIFY(!QFileInfo::exists(from));
+        QFile inner(dbDir() + QStringLiteral("/inner/note"));
+        QVERIFY(inner.open(QIODevice::ReadOnly));
+        QCOMPARE(inner.readAll(), QByteArray("inner/note"));
+        QCOMPARE(QDir(appDir()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("db")});                // no staging folder left
+        QVERIFY(!FolderMove::move(tempDir(), dbDir(), &errorText)); // never onto an existing folder
     }
 
     void unreadableOrForeignStoresAreLeftUntouched_data()

@@ -143,17 +143,33 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("location");
         QTest::addColumn<int>("version");
+        QTest::addColumn<bool>("lastChangeInLog");
 
-        QTest::newRow("earlier layout, current version") << QStringLiteral("storedata") << 5;
-        QTest::newRow("version 2 in db") << QStringLiteral("db/storedata") << 2;
-        QTest::newRow("earlier layout, version 4") << QStringLiteral("storedata") << 4;
+        QTest::newRow("earlier layout, current version") << QStringLiteral("storedata") << 5 << false;
+        QTest::newRow("earlier layout, change only in the log") << QStringLiteral("storedata") << 5 << true;
+        QTest::newRow("version 2 in db") << QStringLiteral("db/storedata") << 2 << false;
+        QTest::newRow("earlier layout, version 4, change only in the log")
+            << QStringLiteral("storedata") << 4 << true;
     }
 
     void olderStoresAreMovedAndMigratedBeforeOpening()
     {
         QFETCH(QString, location);
         QFETCH(int, version);
-        writeStore(appDir() + QLatin1Char('/') + location, version);
+        QFETCH(bool, lastChangeInLog);
+        const QString path = appDir() + QLatin1Char('/') + location;
+        if (lastChangeInLog) { // as a killed process leaves it: the last change only in "-wal"
+            const QString crashed = TestHome::cacheHome() + QStringLiteral("/crashed/storedata");
+            writeStore(crashed, version);
+            SQLite::Database db(crashed.toStdString(), SQLite::OPEN_READWRITE);
+            db.exec("PRAGMA journal_mode = WAL; PRAGMA wal_autocheckpoint = 0;");
+            db.exec("UPDATE activity SET text = 'Call back'");
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            for (const QString &suffix : {QString(), QStringLiteral("-wal")})
+                QVERIFY(QFile::copy(crashed + suffix, path + suffix));
+        } else {
+            writeStore(path, version);
+        }
 
         QVERIFY(controller().store());
         QVERIFY(!controller().isMigrating());
@@ -162,6 +178,8 @@ private Q_SLOTS:
         const QList<Activity *> activities = controller().mainContext()->fetch<Activity>();
         QCOMPARE(activities.size(), 1);
         QCOMPARE(activities.first()->uid(), QStringLiteral("UID-1"));
+        QCOMPARE(activities.first()->text(),
+                 lastChangeInLog ? QStringLiteral("Call back") : QStringLiteral("Call"));
         QCOMPARE(activities.first()->yearMonth(), 201601);
         QCOMPARE(backups(), QStringList());
     }

@@ -47,9 +47,11 @@ bool move(const QString &from, const QString &to, QString *errorText)
         *errorText = QStringLiteral("%1 already exists").arg(to);
         return false;
     }
-    if (QDir().rename(from, to))
-        return true;
+    return QDir().rename(from, to) || moveByCopy(from, to, errorText);
+}
 
+bool moveByCopy(const QString &from, const QString &to, QString *errorText)
+{
     const QFileInfo target(to);
     QTemporaryDir staging(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
                           QStringLiteral(".moving-XXXXXX"));

@@ -11,4 +11,7 @@ namespace FolderMove {
 // `from` is unchanged and `errorText` says why.
 bool move(const QString &from, const QString &to, QString *errorText);
 
+// The second half of move(): copy into a staging folder beside `to`, rename it into place, remove `from`.
+bool moveByCopy(const QString &from, const QString &to, QString *errorText);
+
 } // namespace FolderMove
