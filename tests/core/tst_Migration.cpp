@@ -264,6 +264,41 @@ private Q_SLOTS:
         }
     }
 
+    void earlierLayoutNeverSeparatesStoreFromItsLog_data()
+    {
+        QTest::addColumn<QString>("blocked"); // a folder in db/ that the file of this name cannot replace
+        QTest::addColumn<bool>("succeeds");
+        QTest::addColumn<QStringList>("expectedInAppDir");
+        QTest::addColumn<QStringList>("expectedInDb");
+
+        QTest::newRow("log cannot move")
+            << QStringLiteral("storedata-wal") << false
+            << QStringList{"storedata", "storedata-shm", "storedata-wal"} << QStringList{};
+        QTest::newRow("index cannot move")
+            << QStringLiteral("storedata-shm") << true << QStringList{"storedata-shm"}
+            << QStringList{"storedata", "storedata-wal"};
+    }
+
+    void earlierLayoutNeverSeparatesStoreFromItsLog()
+    {
+        QFETCH(QString, blocked);
+        QFETCH(bool, succeeds);
+        QFETCH(QStringList, expectedInAppDir);
+        QFETCH(QStringList, expectedInDb);
+        QDir().mkpath(dbDir() + QLatin1Char('/') + blocked + QStringLiteral("/inside"));
+        for (const char *name : {"storedata", "storedata-wal", "storedata-shm"}) {
+            QFile file(appDir() + QLatin1Char('/') + QLatin1String(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(name);
+        }
+
+        PdError error;
+        QCOMPARE(PdMigrationManager::migrateStore(QStringLiteral("storedata"), appDir(), &error), succeeds);
+        QCOMPARE(error.isError(), !succeeds);
+        QCOMPARE(QDir(appDir()).entryList(QDir::Files, QDir::Name), expectedInAppDir);
+        QCOMPARE(QDir(dbDir()).entryList(QDir::Files, QDir::Name), expectedInDb);
+    }
+
     void storeAlreadyInDbFolderIsKept()
     {
         createStore(storePath(), 5);
