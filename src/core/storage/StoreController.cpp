@@ -52,7 +52,14 @@ ObjectStore *StoreController::store()
 Context *StoreController::mainContext()
 {
     ObjectStore *opened = store();
-    return opened ? &opened->mainContext() : nullptr;
+    if (opened)
+        return &opened->mainContext();
+    // Said once: the main context is asked for all the time, and the opening failure was shown already.
+    if (!m_mainContextFailurePresented) {
+        m_mainContextFailurePresented = true;
+        present(StorageErrors::storeNotInitialized());
+    }
+    return nullptr;
 }
 
 std::unique_ptr<Context> StoreController::newManagedObjectContext(bool privateQueue)

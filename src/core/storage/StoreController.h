@@ -45,7 +45,8 @@ public:
 
     // The store, opened on first use; null when opening failed (the error was presented then).
     ObjectStore *store();
-    // The main thread's context, or null without a store.
+    // The main thread's context, or null without a store (the first such request presents
+    // "Failed to initialize the store").
     Context *mainContext();
     // A new context on the store (a private one for work on another thread), or null after presenting
     // "Failed to initialize the store" when there is no store.
@@ -79,5 +80,6 @@ private:
     std::unique_ptr<ObjectStore> m_store;
     bool m_openAttempted = false;
     bool m_migrating = false;
+    bool m_mainContextFailurePresented = false;
     PdError m_lastError;
 };
