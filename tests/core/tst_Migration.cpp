@@ -606,7 +606,8 @@ private Q_SLOTS:
         QTest::newRow("not SQLite") << QByteArray("Activity,Start\nCall,2016-01-01\n") << 0 << QString()
                                     << false;
         QTest::newRow("newer model version")
-            << QByteArray() << 5 << QStringLiteral("PRAGMA user_version = 6;") << true;
+            << QByteArray() << 5 << QStringLiteral("PRAGMA user_version = 6; PRAGMA journal_mode = WAL;")
+            << true;
         QTest::newRow("foreign database")
             << QByteArray() << 5 << QStringLiteral("PRAGMA user_version = 0;") << true;
         QTest::newRow("damaged older store")
@@ -639,11 +640,13 @@ private Q_SLOTS:
             file.write(content);
         }
         const QByteArray before = digest(storePath());
+        const QStringList filesBefore = QDir(dbDir()).entryList(QDir::Files);
 
         PdMigrationManager manager(StoreModel::current(), PdMigrationManager::sqliteStoreType, dbDir(),
                                    QStringLiteral("storedata"), m_clock);
         runOpeningSteps(manager);
 
+        QCOMPARE(QDir(dbDir()).entryList(QDir::Files), filesBefore); // no companion files made either
         QCOMPARE(manager.error().isError(), expectError);
         if (expectError)
             QVERIFY2(manager.error().description.contains(storePath()),

@@ -30,20 +30,31 @@ struct StoreMetadata
     int tableCount = 0;
 };
 
-// Reads the store's model version without writing to it: a read-only connection never rewrites the file.
+// Reads the store's model version without writing to it: a read-only connection never rewrites the
+// file. Reading a store in WAL mode makes SQLite create empty "-wal" and "-shm" companions; those that
+// were not there before are removed again, so a store that is then refused is left as it was found.
 bool readMetadata(const QString &path, StoreMetadata *metadata, int *errorCode, QString *errorText)
 {
+    const QString wal = path + QStringLiteral("-wal");
+    const QString shm = path + QStringLiteral("-shm");
+    const bool hadWal = QFileInfo::exists(wal);
+    const bool hadShm = QFileInfo::exists(shm);
+    bool read = false;
     try {
         SQLite::Database db(QFile::encodeName(path).toStdString(), SQLite::OPEN_READONLY);
         metadata->userVersion = db.execAndGet("PRAGMA user_version").getInt();
         metadata->tableCount =
             db.execAndGet("SELECT count(*) FROM sqlite_master WHERE type = 'table'").getInt();
-        return true;
+        read = true;
     } catch (const SQLite::Exception &e) {
         *errorCode = e.getErrorCode();
         *errorText = QString::fromUtf8(e.what());
-        return false;
     }
+    if (!hadWal && QFileInfo(wal).size() == 0)
+        QFile::remove(wal);
+    if (!hadShm && !QFileInfo::exists(wal))
+        QFile::remove(shm);
+    return read;
 }
 
 // The store's case folding that makes project and task names unique regardless of letter case.
