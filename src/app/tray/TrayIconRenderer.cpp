@@ -60,12 +60,13 @@ void drawTimer(QPainter &painter, const QColor &plate, const QString &timerText,
     painter.setFont(font);
     painter.setPen(digits);
 
+    // Lines are centred by their advance, so "12" and "05" keep their digits in the same columns, and
+    // by the ink of a digit vertically, so dashes sit at mid-height like a clock's colon.
+    const QRectF digitInk = metrics.tightBoundingRect(QStringLiteral("0"));
     for (int i = 0; i < 2; ++i) {
         const QRectF box(margin, margin + i * (lineBox.height() + gap), lineBox.width(), lineBox.height());
-        // Centre the ink, not the line box with its ascent and descent, so both lines sit evenly.
-        const QRectF ink = metrics.tightBoundingRect(lines.at(i));
-        const qreal x = box.left() + (box.width() - ink.width()) / 2 - ink.left();
-        const qreal y = box.top() + (box.height() - ink.height()) / 2 - ink.top();
+        const qreal x = box.left() + (box.width() - metrics.horizontalAdvance(lines.at(i))) / 2;
+        const qreal y = box.top() + (box.height() - digitInk.height()) / 2 - digitInk.top();
         painter.drawText(QPointF(qRound(x), qRound(y)), lines.at(i));
     }
 }
