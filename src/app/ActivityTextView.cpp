@@ -146,7 +146,10 @@ void ActivityTextView::showCompletions()
     m_completionModel->setStringList(names);
     m_completer->setCompletionPrefix(QString());
 
-    QRect caret = cursorRect();
+    // The list opens under the word's marker.
+    QTextCursor wordStart = textCursor();
+    wordStart.movePosition(QTextCursor::Left, QTextCursor::MoveAnchor, int(word.size()));
+    QRect caret = cursorRect(wordStart);
     caret.setWidth(popup->sizeHintForColumn(0) + popup->verticalScrollBar()->sizeHint().width());
     m_completer->complete(caret);
     // The exact match, if there is one, is preselected; otherwise nothing is, so Return types a line.

@@ -8,7 +8,9 @@
 #include "window/RecentActivitiesMenu.h"
 
 #include <QEvent>
+#include <QFrame>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMenuBar>
 #include <QStyle>
 #include <QToolBar>
@@ -24,8 +26,8 @@ MainWindow::MainWindow(QWidget *parent)
     buildMenuBar();
     setTrackingState(false, false);
     setSyncCommand(0, QString());
-    resize(520, 260);
-    setMinimumSize(380, 220);
+    resize(540, 240);
+    setMinimumSize(400, 220);
 }
 
 MainWindow::~MainWindow() = default;
@@ -48,7 +50,9 @@ void MainWindow::buildCentralArea()
     m_textView = new ActivityTextView(central);
     m_textView->setPlaceholderText(tr("What are you working on? Use @project and #task"));
     m_textView->setAccessibleName(tr("Activity text"));
-    m_textView->setMinimumHeight(60);
+    // Room for three lines; an activity text is usually one.
+    const int lines = 3 * m_textView->fontMetrics().lineSpacing();
+    m_textView->setMinimumHeight(lines + 2 * m_textView->frameWidth() + 8);
     connect(m_textView, &ActivityTextView::textEditedByUser, this, &MainWindow::activityTextEdited);
 
     m_earlierActivitiesButton = new QToolButton(central);
@@ -69,11 +73,19 @@ void MainWindow::buildCentralArea()
     connect(m_statusbarView, &PDMainWindowStatusbarView::onSyncStatusButton, this,
             &MainWindow::syncStatusClicked);
 
-    layout->addWidget(m_textView, 0, 0);
-    layout->addWidget(m_earlierActivitiesButton, 0, 1, Qt::AlignTop);
-    layout->addWidget(m_errorLabel, 1, 0, 1, 2);
-    layout->addWidget(m_statusbarView, 2, 0, 1, 2);
-    layout->setRowStretch(0, 1);
+    auto *prompt = new QLabel(tr("What are you working on?"), central);
+    prompt->setBuddy(m_textView);
+    auto *separator = new QFrame(central);
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+
+    layout->addWidget(prompt, 0, 0, 1, 2);
+    layout->addWidget(m_textView, 1, 0);
+    layout->addWidget(m_earlierActivitiesButton, 1, 1, Qt::AlignTop);
+    layout->addWidget(m_errorLabel, 2, 0, 1, 2);
+    layout->addWidget(separator, 3, 0, 1, 2);
+    layout->addWidget(m_statusbarView, 4, 0, 1, 2);
+    layout->setRowStretch(1, 1);
     setCentralWidget(central);
 }
 

@@ -14,9 +14,6 @@ bool isDark(const QPalette &palette)
 MessageLine::MessageLine(QWidget *parent)
     : QLabel(parent)
 {
-    QFont font = this->font();
-    font.setPointSize(12);
-    setFont(font);
     setWordWrap(true);
     setTextFormat(Qt::PlainText);
     setTextInteractionFlags(Qt::TextSelectableByMouse);
