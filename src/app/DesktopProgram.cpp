@@ -20,8 +20,15 @@ int runDesktopProgram(int argc, char *argv[])
 
     const QStringList arguments = QApplication::arguments().mid(1);
     SingleInstance instance;
-    if (!instance.claim(arguments))
+    switch (instance.claim(arguments)) {
+    case SingleInstance::Claim::HandedOver:
         return 0; // the running Pendulo has the arguments now
+    case SingleInstance::Claim::OtherNotAnswering:
+        qCCritical(lcApp) << "Pendulo is already running but does not answer.";
+        return 1;
+    case SingleInstance::Claim::Primary:
+        break;
+    }
 
     TerminationSignals termination;
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &application,

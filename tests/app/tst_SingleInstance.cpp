@@ -3,6 +3,7 @@
 #include <QDataStream>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -33,7 +34,7 @@ private Q_SLOTS:
     void firstStartListensWithUserOnlyAccess()
     {
         SingleInstance instance(socketPath());
-        QVERIFY(instance.claim({}));
+        QCOMPARE(instance.claim({}), SingleInstance::Claim::Primary);
         QVERIFY(instance.isListening());
         const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
                                                 QFileDevice::ReadOther | QFileDevice::WriteOther;
@@ -49,7 +50,7 @@ private Q_SLOTS:
         QVERIFY(!SingleInstance(socketPath()).isOtherInstanceRunning());
 
         SingleInstance instance(socketPath());
-        QVERIFY(instance.claim({}));
+        QCOMPARE(instance.claim({}), SingleInstance::Claim::Primary);
         QVERIFY(instance.isListening());
     }
 
@@ -57,7 +58,7 @@ private Q_SLOTS:
     void secondStartHandsOverItsArguments()
     {
         SingleInstance running(socketPath());
-        QVERIFY(running.claim({}));
+        QCOMPARE(running.claim({}), SingleInstance::Claim::Primary);
         QSignalSpy received(&running, &SingleInstance::argumentsReceived);
 
         QProcess second;
@@ -74,10 +75,25 @@ private Q_SLOTS:
         QCOMPARE(second.exitCode(), 0);
     }
 
+    // A running program that does not take the arguments keeps its socket, and no second one starts.
+    void silentRunningProgramIsNotReplaced()
+    {
+        QLocalServer silent; // accepts connections (the kernel queues them) but never answers
+        QVERIFY(silent.listen(socketPath()));
+
+        SingleInstance second(socketPath());
+        second.setReplyTimeout(300);
+        QCOMPARE(second.claim({QStringLiteral("penduloapp://dropbox#x")}),
+                 SingleInstance::Claim::OtherNotAnswering);
+        QVERIFY(!second.isListening());
+        QVERIFY(QFile::exists(socketPath()));
+        QVERIFY(silent.isListening());
+    }
+
     void messageInPiecesIsReassembled()
     {
         SingleInstance running(socketPath());
-        QVERIFY(running.claim({}));
+        QCOMPARE(running.claim({}), SingleInstance::Claim::Primary);
         QSignalSpy received(&running, &SingleInstance::argumentsReceived);
 
         QByteArray payload;
@@ -104,7 +120,7 @@ private Q_SLOTS:
     void oversizedMessageIsRefused()
     {
         SingleInstance running(socketPath());
-        QVERIFY(running.claim({}));
+        QCOMPARE(running.claim({}), SingleInstance::Claim::Primary);
         QSignalSpy received(&running, &SingleInstance::argumentsReceived);
 
         QLocalSocket client;

@@ -13,7 +13,7 @@ Q_LOGGING_CATEGORY(lcInstance, "pendulo.platform.instance")
 namespace {
 
 constexpr int connectTimeoutMs = 1000;
-constexpr int replyTimeoutMs = 5000;
+constexpr int startLockTimeoutMs = 5000;
 // A hand-over carries a few arguments; anything larger is not ours.
 constexpr quint32 maxMessageBytes = 64 * 1024;
 const char acknowledgement = 'K';
@@ -48,16 +48,23 @@ SingleInstance::SingleInstance(const QString &socketPath, QObject *parent)
 
 SingleInstance::~SingleInstance() = default;
 
-bool SingleInstance::claim(const QStringList &arguments)
+SingleInstance::Claim SingleInstance::claim(const QStringList &arguments)
 {
     // Two programs starting at the same moment must not both take over a stale socket.
     QLockFile startLock(m_socketPath + QStringLiteral(".lock"));
     startLock.setStaleLockTime(10000);
-    if (!startLock.tryLock(replyTimeoutMs))
+    if (!startLock.tryLock(startLockTimeoutMs))
         qCWarning(lcInstance) << "Start-up lock not taken:" << startLock.fileName();
 
-    if (handOver(arguments))
-        return false;
+    switch (handOver(arguments)) {
+    case HandOver::Delivered:
+        return Claim::HandedOver;
+    case HandOver::NotAnswered:
+        qCWarning(lcInstance) << "Pendulo is running but did not take the arguments:" << arguments;
+        return Claim::OtherNotAnswering;
+    case HandOver::NoServer:
+        break;
+    }
 
     QLocalServer::removeServer(m_socketPath); // left behind by a program that crashed
     m_server = new QLocalServer(this);
@@ -66,10 +73,10 @@ bool SingleInstance::claim(const QStringList &arguments)
         qCWarning(lcInstance) << "Running without single-instance channel:" << m_server->errorString();
         delete m_server;
         m_server = nullptr;
-        return true;
+        return Claim::Primary;
     }
     connect(m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnections);
-    return true;
+    return Claim::Primary;
 }
 
 bool SingleInstance::isOtherInstanceRunning() const
@@ -86,21 +93,21 @@ bool SingleInstance::isListening() const
     return m_server && m_server->isListening();
 }
 
-bool SingleInstance::handOver(const QStringList &arguments) const
+SingleInstance::HandOver SingleInstance::handOver(const QStringList &arguments) const
 {
     QLocalSocket socket;
     socket.connectToServer(m_socketPath);
     if (!socket.waitForConnected(connectTimeoutMs))
-        return false;
+        return HandOver::NoServer;
     socket.write(encode(arguments));
-    if (!socket.waitForBytesWritten(replyTimeoutMs))
-        return false;
+    if (!socket.waitForBytesWritten(m_replyTimeoutMs))
+        return HandOver::NotAnswered;
     // The running program answers once it has the arguments, so none are lost when this one quits.
     while (socket.bytesAvailable() < 1) {
-        if (!socket.waitForReadyRead(replyTimeoutMs))
-            return false;
+        if (!socket.waitForReadyRead(m_replyTimeoutMs))
+            return HandOver::NotAnswered;
     }
-    return socket.read(1) == QByteArray(1, acknowledgement);
+    return socket.read(1) == QByteArray(1, acknowledgement) ? HandOver::Delivered : HandOver::NotAnswered;
 }
 
 void SingleInstance::acceptConnections()

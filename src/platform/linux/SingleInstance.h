@@ -20,9 +20,19 @@ public:
     explicit SingleInstance(const QString &socketPath = defaultSocketPath(), QObject *parent = nullptr);
     ~SingleInstance() override;
 
-    // Becomes the running instance, or, when another one runs, hands it `arguments` and returns false.
-    // Also true when no channel could be set up at all, so the program still starts.
-    bool claim(const QStringList &arguments);
+    enum class Claim
+    {
+        Primary,           // this program is the running one (also when no channel could be set up)
+        HandedOver,        // another one runs and has the arguments
+        OtherNotAnswering, // another one holds the socket but did not take the arguments
+    };
+
+    // Becomes the running instance, or, when another one runs, hands it `arguments`. A running program
+    // that does not answer in time keeps its socket: a second one must not start beside it.
+    Claim claim(const QStringList &arguments);
+
+    // How long a hand-over waits for the running program's answer.
+    void setReplyTimeout(int milliseconds) { m_replyTimeoutMs = milliseconds; }
 
     // True when another program holds the socket and answers; sends nothing.
     bool isOtherInstanceRunning() const;
@@ -34,10 +44,17 @@ Q_SIGNALS:
     void argumentsReceived(const QStringList &arguments);
 
 private:
-    bool handOver(const QStringList &arguments) const;
+    enum class HandOver
+    {
+        NoServer,
+        Delivered,
+        NotAnswered
+    };
+    HandOver handOver(const QStringList &arguments) const;
     void acceptConnections();
     void readMessage(QLocalSocket *socket);
 
     QString m_socketPath;
     QLocalServer *m_server = nullptr;
+    int m_replyTimeoutMs = 5000;
 };
