@@ -8,10 +8,13 @@
 
 #include <QCborArray>
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 
@@ -108,6 +111,7 @@ private Q_SLOTS:
     void connectionsDoNotShareTokenOrFolder();
     void killedServiceGivesOneErrorThenRestarts();
     void missingServiceProgram();
+    void replySentJustBeforeTheServiceEndsIsDelivered();
     void malformedReplyClosesConnection_data();
     void malformedReplyClosesConnection();
     void malformedRequestEndsService_data();
@@ -438,6 +442,11 @@ void TestCloudCourierConnection::uploadAndDownloadNonAsciiName()
 
 void TestCloudCourierConnection::download()
 {
+    // The service's temporary download file is gone once the handle has been passed on.
+    QTemporaryDir temporaryFolder;
+    qputenv("TMPDIR", QFile::encodeName(temporaryFolder.path()));
+    auto restoreTemporaryFolder = qScopeGuard([] { qunsetenv("TMPDIR"); });
+
     QByteArray content(200 * 1024, Qt::Uninitialized);
     for (int i = 0; i < content.size(); ++i)
         content[i] = char(i * 7);
@@ -455,6 +464,7 @@ void TestCloudCourierConnection::download()
     QCOMPARE(metadata.value("path_lower").toString(), QStringLiteral("/sync/2016-03.json"));
     QCOMPARE(argumentHeader(m_server->requestsFor(QStringLiteral("files/download")).first()),
              QJsonObject({{"path", "/sync/2016-03.json"}}));
+    QCOMPARE(QDir(temporaryFolder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestCloudCourierConnection::downloadOfMissingFile()
@@ -617,6 +627,21 @@ QByteArray replyFrame(const QCborMap &arguments, quint64 id = 1, int files = 0)
 }
 
 } // namespace
+
+void TestCloudCourierConnection::replySentJustBeforeTheServiceEndsIsDelivered()
+{
+    qputenv("PENDULO_COURIER_PATH", QCoreApplication::applicationFilePath().toUtf8());
+    qputenv("TST_COURIER_REPLY_HEX",
+            replyFrame({{QStringLiteral("displayName"), "Ann"}, {QStringLiteral("accountId"), "dbid:1"}})
+                .toHex());
+    auto restore = qScopeGuard([] { qunsetenv("TST_COURIER_REPLY_HEX"); });
+    auto *courier = new CloudCourierConnection;
+    m_connections.append(courier);
+    const auto reply = await<AccountInfoReply>([&](auto done) { courier->getAccountInfoWithReply(done); });
+    QVERIFY(!reply.connectionError);
+    QCOMPARE(reply.displayName, QStringLiteral("Ann"));
+    QCOMPARE(reply.accountId, QStringLiteral("dbid:1"));
+}
 
 void TestCloudCourierConnection::malformedReplyClosesConnection_data()
 {
