@@ -108,6 +108,7 @@ private Q_SLOTS:
     void deletion();
     void serverFailures_data();
     void serverFailures();
+    void plainHttpToAnotherHostIsRefused();
     void connectionsDoNotShareTokenOrFolder();
     void killedServiceGivesOneErrorThenRestarts();
     void missingServiceProgram();
@@ -542,6 +543,16 @@ void TestCloudCourierConnection::serverFailures()
     QVERIFY2(reply.error && reply.error->startsWith(error), qPrintable(reply.error.value_or("(none)")));
     if (failure == int(FakeDropboxServer::Failure::RateLimited))
         QVERIFY(reply.error->contains("Error summary: too_many_requests/"));
+}
+
+void TestCloudCourierConnection::plainHttpToAnotherHostIsRefused()
+{
+    qputenv("PENDULO_DROPBOX_API_URL", "http://api.dropboxapi.com/2/");
+    CloudCourierConnection *courier = connect();
+    const auto reply = await<AccountInfoReply>([&](auto done) { courier->getAccountInfoWithReply(done); });
+    QVERIFY2(reply.error && reply.error->startsWith("(0): Invalid Dropbox endpoint address"),
+             qPrintable(reply.error.value_or("(none)")));
+    QVERIFY(m_server->requests().isEmpty());
 }
 
 void TestCloudCourierConnection::connectionsDoNotShareTokenOrFolder()

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
