@@ -18,6 +18,7 @@
 #include "fakes/FakeStatusItem.h"
 #include "fakes/FakeUrlOpener.h"
 #include "storage/ErrorPresenter.h"
+#include "storage/QuitConfirmation.h"
 #include "store/Context.h"
 #include "tray/TrayMenuBuilder.h"
 #include "window/EditActivityStartTimeWindowController.h"
@@ -86,6 +87,23 @@ public:
     }
     QList<QPair<qint64, qint64>> shortcuts;
     std::function<void()> action;
+};
+
+class AnsweringQuitConfirmation final : public QuitConfirmation
+{
+public:
+    explicit AnsweringQuitConfirmation(bool quit)
+        : m_quit(quit)
+    {}
+    bool confirmQuit(const QuitQuestion &question) override
+    {
+        asked.append(question.message);
+        return m_quit;
+    }
+    QStringList asked;
+
+private:
+    bool m_quit;
 };
 
 // One run of the program: the settings file and the store in the test's own folders, fake desktop
@@ -682,6 +700,33 @@ private Q_SLOTS:
         QCOMPARE(stored.size(), 1);
         QCOMPARE(stored.first()->timeTo(), quitAt);
         QCOMPARE(next.statusbarView()->statusString(), QStringLiteral("Status: not tracking"));
+    }
+
+    // Changes that cannot be saved: the user decides, and a quit they cancel keeps the tray icon.
+    void quitWithChangesThatCannotBeSaved_data()
+    {
+        QTest::addColumn<bool>("quitAnyway");
+        QTest::newRow("quit anyway") << true;
+        QTest::newRow("cancel") << false;
+    }
+    void quitWithChangesThatCannotBeSaved()
+    {
+        QFETCH(bool, quitAnyway);
+        AnsweringQuitConfirmation confirmation(quitAnyway);
+        program().storeController.setQuitConfirmation(&confirmation);
+        program().settings.setAppAppearance(PdSettings::AppearanceStatusbar);
+        Pendulo_AppDelegate &app = launch();
+        Activity *broken = app.managedObjectContext()->insertActivity(); // no duration: cannot be saved
+        broken->setText(QStringLiteral("broken"));
+        broken->setTimeFrom(m_clock.now());
+        broken->setTimeTo(m_clock.now());
+
+        QSignalSpy approved(&app, &Pendulo_AppDelegate::terminateApproved);
+        app.requestQuit();
+        QCOMPARE(confirmation.asked.size(), 1);
+        QCOMPARE(approved.count(), quitAnyway ? 1 : 0);
+        QCOMPARE(program().tray.isVisible(), !quitAnyway);
+        QVERIFY(!program().errorPresenter.presented.isEmpty());
     }
 
     void secondStartHandsOverItsArguments()
