@@ -2,9 +2,11 @@
 -- Times are REAL seconds since the Unix epoch (UTC), sub-second part kept; booleans are 0/1 integers.
 -- Project and task names are unique under Unicode case-insensitive comparison: name_key holds the
 -- case-folded name (computed by Pendulo, not by SQLite, whose NOCASE only folds ASCII).
+-- Row ids are never reused (AUTOINCREMENT): contexts identify records by entity and row id, so a new
+-- record must never take the id of one that another context still holds.
 
 CREATE TABLE project (
-    id        INTEGER PRIMARY KEY,
+    id        INTEGER PRIMARY KEY AUTOINCREMENT,
     name      TEXT    NOT NULL,
     name_key  TEXT    NOT NULL UNIQUE,
     position  INTEGER,
@@ -12,7 +14,7 @@ CREATE TABLE project (
 );
 
 CREATE TABLE task (
-    id        INTEGER PRIMARY KEY,
+    id        INTEGER PRIMARY KEY AUTOINCREMENT,
     name      TEXT    NOT NULL,
     name_key  TEXT    NOT NULL UNIQUE,
     position  INTEGER,
@@ -20,7 +22,7 @@ CREATE TABLE task (
 );
 
 CREATE TABLE activity (
-    id           INTEGER PRIMARY KEY,
+    id           INTEGER PRIMARY KEY AUTOINCREMENT,
     uid          TEXT    NOT NULL,
     text         TEXT,
     time_from    REAL,
@@ -39,14 +41,14 @@ CREATE TABLE activity_task (
 );
 
 CREATE TABLE deleted_activity (
-    id          INTEGER PRIMARY KEY,
+    id          INTEGER PRIMARY KEY AUTOINCREMENT,
     uid         TEXT    NOT NULL,
     deleted_at  REAL,
     is_synced   INTEGER NOT NULL DEFAULT 0
 );
 
 CREATE TABLE sync_file (
-    id             INTEGER PRIMARY KEY,
+    id             INTEGER PRIMARY KEY AUTOINCREMENT,
     name           TEXT NOT NULL,
     revision       TEXT,
     activity_hash  TEXT

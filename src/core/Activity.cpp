@@ -1,0 +1,307 @@
+#include "Activity.h"
+
+#include "DateHelpers.h"
+#include "Project.h"
+#include "Task.h"
+#include "store/Context.h"
+#include "store/SqlValues.h"
+#include "store/StoreErrors.h"
+
+#include "ActivityParser.h"
+
+#include <QLocale>
+#include <QSet>
+#include <QUuid>
+
+#include <algorithm>
+#include <cmath>
+
+const QString Activity::durationErrorDomain = QStringLiteral("activity_duration");
+const QString Activity::durationErrorReason = QStringLiteral("Duration must be atleast one second long");
+
+Activity::Activity(Context *context)
+    : StoredObject(context)
+{}
+
+void Activity::setUid(const QString &uid)
+{
+    if (uid == m_uid)
+        return;
+    willChange();
+    m_uid = uid;
+}
+
+void Activity::setText(const QString &text)
+{
+    if (text == m_text && text.isNull() == m_text.isNull())
+        return;
+    willChange();
+    m_text = text;
+}
+
+void Activity::setTimeFrom(const QDateTime &timeFrom)
+{
+    if (timeFrom == m_timeFrom && timeFrom.isValid() == m_timeFrom.isValid())
+        return;
+    willChange();
+    m_timeFrom = timeFrom;
+    m_yearMonth = DateHelpers::yearMonth(timeFrom);
+    recomputeDuration();
+}
+
+void Activity::setTimeTo(const QDateTime &timeTo)
+{
+    if (timeTo == m_timeTo && timeTo.isValid() == m_timeTo.isValid())
+        return;
+    willChange();
+    m_timeTo = timeTo;
+    recomputeDuration();
+}
+
+void Activity::setCreatedAt(const QDateTime &createdAt)
+{
+    if (createdAt == m_createdAt && createdAt.isValid() == m_createdAt.isValid())
+        return;
+    willChange();
+    m_createdAt = createdAt;
+}
+
+void Activity::setModifiedAt(const QDateTime &modifiedAt)
+{
+    if (modifiedAt == m_modifiedAt && modifiedAt.isValid() == m_modifiedAt.isValid())
+        return;
+    willChange();
+    m_modifiedAt = modifiedAt;
+}
+
+void Activity::setInvoiced(bool invoiced)
+{
+    if (invoiced == m_invoiced)
+        return;
+    willChange();
+    m_invoiced = invoiced;
+}
+
+Project *Activity::project() const
+{
+    if (!m_projectLoaded) {
+        m_projectLoaded = true;
+        m_project = m_projectRowId ? context()->objectWithId<Project>({EntityType::Project, m_projectRowId})
+                                   : nullptr;
+    }
+    return m_project;
+}
+
+void Activity::setProject(Project *project)
+{
+    if (project == this->project())
+        return;
+    Q_ASSERT(!project || project->context() == context());
+    willChange();
+    m_project = project;
+    m_projectRowId = 0;
+}
+
+QList<Task *> Activity::tasks() const
+{
+    if (!m_tasksLoaded) {
+        m_tasksLoaded = true;
+        m_tasks.clear();
+        for (qint64 rowId : context()->taskRowIdsOfActivity(objectId().rowId)) {
+            if (Task *task = context()->objectWithId<Task>({EntityType::Task, rowId}))
+                m_tasks.append(task);
+        }
+    }
+    return m_tasks;
+}
+
+void Activity::setTasks(const QList<Task *> &tasks)
+{
+    QList<Task *> distinct;
+    for (Task *task : tasks) {
+        Q_ASSERT(task && task->context() == context());
+        if (!distinct.contains(task))
+            distinct.append(task);
+    }
+    if (distinct == this->tasks())
+        return;
+    willChange();
+    m_tasks = distinct;
+    m_tasksChanged = true;
+}
+
+qint64 Activity::durationMins() const
+{
+    return static_cast<qint64>(std::ceil(static_cast<double>(m_durationSecs) / 60.0));
+}
+
+QString Activity::tasksStr() const
+{
+    QStringList names;
+    for (const Task *task : tasks())
+        names.append(task->name());
+    if (names.isEmpty())
+        return {};
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names.join(QStringLiteral(", "));
+}
+
+QString Activity::dateStr(const QDateTime &date)
+{
+    if (!date.isValid())
+        return {};
+    return QLocale::system().toString(date.toLocalTime(), QLocale::ShortFormat);
+}
+
+void Activity::recomputeDuration()
+{
+    if (!m_timeFrom.isValid() || !m_timeTo.isValid()) {
+        m_durationSecs = 0;
+        return;
+    }
+    m_durationSecs = DateHelpers::flooredSeconds(m_timeTo) - DateHelpers::flooredSeconds(m_timeFrom);
+}
+
+void Activity::awakeFromInsert()
+{
+    m_uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    m_createdAt = m_modifiedAt = context()->now();
+}
+
+void Activity::awakeFromFetch()
+{
+    recomputeDuration();
+}
+
+void Activity::willSave()
+{
+    if (m_text.isNull())
+        return;
+    const ActivityComponents components = ActivityParser::defaultParser().componentsFromText(m_text);
+    resolveProject(components.project());
+    resolveTasks(components.tasks());
+}
+
+void Activity::resolveProject(const std::optional<QString> &parsedName)
+{
+    if (!parsedName) {
+        setProject(nullptr);
+        return;
+    }
+    Project *current = project();
+    if (!current || current->nameKey() != TagEntity::nameKeyFor(*parsedName))
+        setProject(context()->findOrCreateProject(*parsedName));
+}
+
+void Activity::resolveTasks(const QStringList &parsedNames)
+{
+    if (parsedNames.isEmpty()) {
+        setTasks({});
+        return;
+    }
+    const QList<Task *> current = tasks();
+    if (current.size() == parsedNames.size()) {
+        QSet<QString> parsedKeys;
+        for (const QString &name : parsedNames)
+            parsedKeys.insert(name.toLower());
+        const bool allKnown = std::all_of(current.begin(), current.end(), [&](const Task *task) {
+            return parsedKeys.contains(task->name().toLower());
+        });
+        if (allKnown)
+            return;
+    }
+    QList<Task *> resolved;
+    for (const QString &name : parsedNames)
+        resolved.append(context()->findOrCreateTask(name));
+    setTasks(resolved);
+}
+
+PdError Activity::validateForSave()
+{
+    PdError standard;
+    if (m_uid.isEmpty()) {
+        standard = PdError::make(StoreErrors::validationDomain, StoreErrors::missingValueCode,
+                                 QStringLiteral("An activity needs a uid."), QStringLiteral("uid is empty"));
+        standard.subject = QVariant::fromValue(this);
+    }
+    if (m_durationSecs > 0)
+        return standard;
+    PdError duration = PdError::make(durationErrorDomain, durationErrorCode,
+                                     QStringLiteral("The activity could not be saved."), durationErrorReason);
+    duration.subject = QVariant::fromValue(this);
+    return standard ? StoreErrors::combineValidationErrors(duration, standard) : duration;
+}
+
+void Activity::prepareForDeletion()
+{
+    setText(QString());
+    setTasks({});
+    setProject(nullptr);
+}
+
+void Activity::forgetRelated(StoredObject *object)
+{
+    if (object->entity() == EntityType::Project) {
+        if (m_projectLoaded ? m_project == object : m_projectRowId == object->objectId().rowId) {
+            m_project = nullptr;
+            m_projectRowId = 0;
+            m_projectLoaded = true;
+        }
+    } else if (object->entity() == EntityType::Task && m_tasksLoaded) {
+        m_tasks.removeAll(static_cast<Task *>(object));
+    }
+}
+
+void Activity::replaceRelated(StoredObject *from, StoredObject *to)
+{
+    if (from->entity() == EntityType::Project && m_projectLoaded && m_project == from)
+        m_project = static_cast<Project *>(to);
+    if (from->entity() == EntityType::Task && m_tasksLoaded) {
+        const qsizetype index = m_tasks.indexOf(static_cast<Task *>(from));
+        if (index >= 0) {
+            if (m_tasks.contains(static_cast<Task *>(to)))
+                m_tasks.removeAt(index);
+            else
+                m_tasks[index] = static_cast<Task *>(to);
+        }
+    }
+}
+
+QVariantList Activity::columnValues() const
+{
+    QVariant projectId;
+    if (m_projectLoaded) {
+        if (m_project && !m_project->isDeleted())
+            projectId = m_project->objectId().rowId;
+    } else if (m_projectRowId) {
+        projectId = m_projectRowId;
+    }
+    return {m_uid,
+            SqlValues::fromText(m_text),
+            SqlValues::fromDate(m_timeFrom),
+            SqlValues::fromDate(m_timeTo),
+            SqlValues::fromDate(m_createdAt),
+            SqlValues::fromDate(m_modifiedAt),
+            m_invoiced,
+            m_yearMonth,
+            projectId};
+}
+
+void Activity::setColumnValues(const QVariantList &values)
+{
+    m_uid = SqlValues::toText(values.at(0));
+    m_text = SqlValues::toText(values.at(1));
+    m_timeFrom = SqlValues::toDate(values.at(2));
+    m_timeTo = SqlValues::toDate(values.at(3));
+    m_createdAt = SqlValues::toDate(values.at(4));
+    m_modifiedAt = SqlValues::toDate(values.at(5));
+    m_invoiced = values.at(6).toLongLong() != 0;
+    m_yearMonth = static_cast<int>(values.at(7).toLongLong());
+    m_projectRowId = values.at(8).isValid() ? values.at(8).toLongLong() : 0;
+    m_project = nullptr;
+    m_projectLoaded = m_projectRowId == 0;
+    m_tasks.clear();
+    m_tasksLoaded = false;
+    m_tasksChanged = false;
+}

@@ -1,0 +1,102 @@
+#pragma once
+
+#include "store/StoredObject.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+class Project;
+class Task;
+
+// One tracked or entered time span with its text. The project and tasks are resolved from the text's
+// tags on every save.
+class Activity : public StoredObject
+{
+public:
+    static constexpr EntityType entityType = EntityType::Activity;
+    EntityType entity() const override { return entityType; }
+
+    // Domain, code and reason of the error for an activity shorter than one second.
+    static const QString durationErrorDomain;
+    static constexpr qint64 durationErrorCode = 1550;
+    static const QString durationErrorReason;
+
+    QString uid() const { return m_uid; }
+    void setUid(const QString &uid);
+    QString text() const { return m_text; }
+    void setText(const QString &text);
+    QDateTime timeFrom() const { return m_timeFrom; }
+    // Sets the start and the matching yearMonth together.
+    void setTimeFrom(const QDateTime &timeFrom);
+    QDateTime timeTo() const { return m_timeTo; }
+    void setTimeTo(const QDateTime &timeTo);
+    QDateTime createdAt() const { return m_createdAt; }
+    void setCreatedAt(const QDateTime &createdAt);
+    QDateTime modifiedAt() const { return m_modifiedAt; }
+    void setModifiedAt(const QDateTime &modifiedAt);
+    bool isInvoiced() const { return m_invoiced; }
+    void setInvoiced(bool invoiced);
+    // Year * 100 + month of timeFrom in the user's calendar; 0 without a start.
+    int yearMonth() const { return m_yearMonth; }
+
+    Project *project() const;
+    void setProject(Project *project);
+    QList<Task *> tasks() const;
+    void setTasks(const QList<Task *> &tasks);
+
+    // Whole seconds of the span, each end floored to the second first; 0 without both ends.
+    qint64 durationSecs() const { return m_durationSecs; }
+    // Minutes of the span, rounded up.
+    qint64 durationMins() const;
+
+    // The distinct task names sorted by plain string comparison and joined with ", "; null without tasks.
+    QString tasksStr() const;
+    QString timeFromStr() const { return dateStr(m_timeFrom); }
+    QString timeToStr() const { return dateStr(m_timeTo); }
+    // Short date and short time in the user's locale.
+    static QString dateStr(const QDateTime &date);
+
+protected:
+    void awakeFromInsert() override;
+    void awakeFromFetch() override;
+    void willSave() override;
+    PdError validateForSave() override;
+    void prepareForDeletion() override;
+    void forgetRelated(StoredObject *object) override;
+    void replaceRelated(StoredObject *from, StoredObject *to) override;
+    QVariantList columnValues() const override;
+    void setColumnValues(const QVariantList &values) override;
+
+private:
+    friend class Context;
+    explicit Activity(Context *context);
+
+    void recomputeDuration();
+    void resolveProject(const std::optional<QString> &parsedName);
+    void resolveTasks(const QStringList &parsedNames);
+    bool tasksNeedWriting() const { return m_tasksChanged; }
+    void tasksWritten() { m_tasksChanged = false; }
+
+    QString m_uid;
+    QString m_text;
+    QDateTime m_timeFrom;
+    QDateTime m_timeTo;
+    QDateTime m_createdAt;
+    QDateTime m_modifiedAt;
+    bool m_invoiced = false;
+    int m_yearMonth = 0;
+    qint64 m_durationSecs = 0;
+
+    // Relations are loaded on first use.
+    qint64 m_projectRowId = 0;
+    mutable Project *m_project = nullptr;
+    mutable bool m_projectLoaded = true;
+    mutable QList<Task *> m_tasks;
+    mutable bool m_tasksLoaded = true;
+    bool m_tasksChanged = false;
+};
+
+Q_DECLARE_METATYPE(Activity *)

@@ -1,0 +1,700 @@
+#include "Context.h"
+
+#include "Activity.h"
+#include "DeletedActivity.h"
+#include "ObjectStore.h"
+#include "PDSyncFile.h"
+#include "Project.h"
+#include "SqlValues.h"
+#include "StoreErrors.h"
+#include "Task.h"
+
+#include "Clock.h"
+
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+#include <SQLiteCpp/Transaction.h>
+
+#include <QLoggingCategory>
+
+#include <stdexcept>
+
+Q_DECLARE_LOGGING_CATEGORY(lcStore)
+
+namespace {
+
+struct Table
+{
+    const char *name;
+    QStringList columns;
+};
+
+const Table &tableOf(EntityType entity)
+{
+    static const Table activity{"activity",
+                                {"uid", "text", "time_from", "time_to", "created_at", "modified_at",
+                                 "is_invoiced", "year_month", "project_id"}};
+    static const Table project{"project", {"name", "name_key", "position", "visible"}};
+    static const Table task{"task", {"name", "name_key", "position", "visible"}};
+    static const Table deleted{"deleted_activity", {"uid", "deleted_at", "is_synced"}};
+    static const Table syncFile{"sync_file", {"name", "revision", "activity_hash"}};
+    switch (entity) {
+    case EntityType::Activity:
+        return activity;
+    case EntityType::Project:
+        return project;
+    case EntityType::Task:
+        return task;
+    case EntityType::DeletedActivity:
+        return deleted;
+    case EntityType::SyncFile:
+        break;
+    }
+    return syncFile;
+}
+
+QString selectSql(EntityType entity)
+{
+    const Table &table = tableOf(entity);
+    return QStringLiteral("SELECT id, %1 FROM %2")
+        .arg(table.columns.join(QStringLiteral(", ")), QLatin1String(table.name));
+}
+
+QVariantList readValues(SQLite::Statement &query, int firstColumn, int count)
+{
+    QVariantList values;
+    values.reserve(count);
+    for (int i = 0; i < count; ++i)
+        values.append(SqlValues::read(query.getColumn(firstColumn + i)));
+    return values;
+}
+
+bool isTag(EntityType entity)
+{
+    return entity == EntityType::Project || entity == EntityType::Task;
+}
+
+// The record an object with pending changes was to update is gone.
+struct ObjectGone : std::runtime_error
+{
+    using std::runtime_error::runtime_error;
+};
+
+} // namespace
+
+QString entityName(EntityType entity)
+{
+    switch (entity) {
+    case EntityType::Activity:
+        return QStringLiteral("Activity");
+    case EntityType::Project:
+        return QStringLiteral("Project");
+    case EntityType::Task:
+        return QStringLiteral("Task");
+    case EntityType::DeletedActivity:
+        return QStringLiteral("DeletedActivity");
+    case EntityType::SyncFile:
+        break;
+    }
+    return QStringLiteral("SyncFile");
+}
+
+QSet<ObjectId> SaveNotification::ofEntity(const QSet<ObjectId> &ids, EntityType entity)
+{
+    QSet<ObjectId> result;
+    for (const ObjectId &id : ids) {
+        if (id.entity == entity)
+            result.insert(id);
+    }
+    return result;
+}
+
+void StoredObject::willChange()
+{
+    m_context->markUpdated(this);
+}
+
+Context::Context(ObjectStore &store, Kind kind, SQLite::Database *sharedDatabase)
+    : m_store(store)
+    , m_kind(kind)
+    , m_database(sharedDatabase)
+{}
+
+Context::~Context() = default;
+
+QDateTime Context::now() const
+{
+    return m_store.clock().now();
+}
+
+StoredObject *Context::adopt(std::unique_ptr<StoredObject> object)
+{
+    m_objects.push_back(std::move(object));
+    return m_objects.back().get();
+}
+
+template <class T> T *Context::insertObject()
+{
+    T *object = static_cast<T *>(adopt(std::unique_ptr<StoredObject>(new T(this))));
+    object->m_state = StoredObject::State::Inserted;
+    m_inserted.append(object);
+    object->awakeFromInsert();
+    return object;
+}
+
+Activity *Context::insertActivity()
+{
+    return insertObject<Activity>();
+}
+
+Project *Context::insertProject()
+{
+    return insertObject<Project>();
+}
+
+Task *Context::insertTask()
+{
+    return insertObject<Task>();
+}
+
+DeletedActivity *Context::insertDeletedActivity()
+{
+    return insertObject<DeletedActivity>();
+}
+
+PDSyncFile *Context::insertSyncFile()
+{
+    return insertObject<PDSyncFile>();
+}
+
+void Context::markUpdated(StoredObject *object)
+{
+    if (object->m_state != StoredObject::State::Clean)
+        return;
+    object->m_state = StoredObject::State::Updated;
+    m_updated.append(object);
+}
+
+void Context::deleteObject(StoredObject *object)
+{
+    if (!object || object->m_context != this || object->isDeleted())
+        return;
+    object->prepareForDeletion();
+    if (object->m_state == StoredObject::State::Inserted) {
+        drop(object);
+        return;
+    }
+    m_updated.removeOne(object);
+    object->m_state = StoredObject::State::Deleted;
+    m_deleted.append(object);
+}
+
+bool Context::hasChanges() const
+{
+    return !m_inserted.isEmpty() || !m_updated.isEmpty() || !m_deleted.isEmpty();
+}
+
+StoredObject *Context::loadedOrNew(EntityType entity, qint64 rowId, const QVariantList &values)
+{
+    const ObjectId id{entity, rowId};
+    if (StoredObject *loaded = m_registered.value(id)) {
+        if (loaded->m_state == StoredObject::State::Clean) {
+            loaded->setColumnValues(values);
+            loaded->awakeFromFetch();
+        }
+        return loaded;
+    }
+    std::unique_ptr<StoredObject> made;
+    switch (entity) {
+    case EntityType::Activity:
+        made.reset(new Activity(this));
+        break;
+    case EntityType::Project:
+        made.reset(new Project(this));
+        break;
+    case EntityType::Task:
+        made.reset(new Task(this));
+        break;
+    case EntityType::DeletedActivity:
+        made.reset(new DeletedActivity(this));
+        break;
+    case EntityType::SyncFile:
+        made.reset(new PDSyncFile(this));
+        break;
+    }
+    StoredObject *object = adopt(std::move(made));
+    object->m_rowId = rowId;
+    object->setColumnValues(values);
+    m_registered.insert(id, object);
+    object->awakeFromFetch();
+    return object;
+}
+
+StoredObject *Context::objectWithId(const ObjectId &id)
+{
+    if (id.isNull())
+        return nullptr;
+    if (StoredObject *loaded = m_registered.value(id))
+        return loaded;
+    const QList<StoredObject *> found =
+        fetchObjects(id.entity, {QStringLiteral("id = ?"), {QVariant::fromValue(id.rowId)}, {}, 1});
+    return found.value(0);
+}
+
+QList<StoredObject *> Context::fetchObjects(EntityType entity, const FetchRequest &request, PdError *error)
+{
+    QList<StoredObject *> result;
+    QString sql = selectSql(entity);
+    if (!request.where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + request.where;
+    if (!request.orderBy.isEmpty())
+        sql += QStringLiteral(" ORDER BY ") + request.orderBy;
+    if (request.limit >= 0)
+        sql += QStringLiteral(" LIMIT %1").arg(request.limit);
+    const int columnCount = static_cast<int>(tableOf(entity).columns.size());
+    try {
+        SQLite::Statement query(*m_database, sql.toStdString());
+        SqlValues::bindAll(query, request.arguments);
+        while (query.executeStep()) {
+            StoredObject *object =
+                loadedOrNew(entity, query.getColumn(0).getInt64(), readValues(query, 1, columnCount));
+            if (!object->isDeleted())
+                result.append(object);
+        }
+    } catch (const std::exception &e) {
+        qCWarning(lcStore, "Fetching %s failed: %s", tableOf(entity).name, e.what());
+        if (error)
+            *error = PdError::make(
+                StoreErrors::domain, StoreErrors::FetchFailed,
+                QStringLiteral("Reading the store failed: %1").arg(QString::fromUtf8(e.what())));
+        return {};
+    }
+    return result;
+}
+
+qint64 Context::count(EntityType entity, const QString &where, const QVariantList &arguments, PdError *error)
+{
+    QString sql = QStringLiteral("SELECT COUNT(*) FROM %1").arg(QLatin1String(tableOf(entity).name));
+    if (!where.isEmpty())
+        sql += QStringLiteral(" WHERE ") + where;
+    try {
+        SQLite::Statement query(*m_database, sql.toStdString());
+        SqlValues::bindAll(query, arguments);
+        query.executeStep();
+        return query.getColumn(0).getInt64();
+    } catch (const std::exception &e) {
+        qCWarning(lcStore, "Counting %s failed: %s", tableOf(entity).name, e.what());
+        if (error)
+            *error = PdError::make(
+                StoreErrors::domain, StoreErrors::FetchFailed,
+                QStringLiteral("Reading the store failed: %1").arg(QString::fromUtf8(e.what())));
+        return -1;
+    }
+}
+
+StoredObject *Context::tagNamed(EntityType entity, const QString &name)
+{
+    const QString key = TagEntity::nameKeyFor(name);
+    // Pending objects first: their names may differ from the stored ones.
+    for (const QList<StoredObject *> *pending : {&m_inserted, &m_updated}) {
+        for (StoredObject *object : *pending) {
+            if (object->entity() == entity && static_cast<TagEntity *>(object)->nameKey() == key)
+                return object;
+        }
+    }
+    const QList<StoredObject *> stored =
+        fetchObjects(entity, {QStringLiteral("name_key = ?"), {key}, QStringLiteral("id"), -1});
+    for (StoredObject *object : stored) {
+        if (static_cast<TagEntity *>(object)->nameKey() == key)
+            return object;
+    }
+    return nullptr;
+}
+
+Project *Context::projectNamed(const QString &name)
+{
+    return static_cast<Project *>(tagNamed(EntityType::Project, name));
+}
+
+Task *Context::taskNamed(const QString &name)
+{
+    return static_cast<Task *>(tagNamed(EntityType::Task, name));
+}
+
+StoredObject *Context::findOrCreateTag(EntityType entity, const QString &name)
+{
+    if (StoredObject *found = tagNamed(entity, name)) {
+        auto *tag = static_cast<TagEntity *>(found);
+        if (tag->name() != name)
+            tag->setName(name);
+        return found;
+    }
+    TagEntity *created = entity == EntityType::Project ? static_cast<TagEntity *>(insertProject())
+                                                       : static_cast<TagEntity *>(insertTask());
+    created->setInitialPosition();
+    created->setName(name);
+    return created;
+}
+
+Project *Context::findOrCreateProject(const QString &name)
+{
+    return static_cast<Project *>(findOrCreateTag(EntityType::Project, name));
+}
+
+Task *Context::findOrCreateTask(const QString &name)
+{
+    return static_cast<Task *>(findOrCreateTag(EntityType::Task, name));
+}
+
+std::optional<qint64> Context::maxTagPosition(EntityType entity)
+{
+    std::optional<qint64> highest;
+    try {
+        SQLite::Statement query(*m_database, QStringLiteral("SELECT MAX(position) FROM %1")
+                                                 .arg(QLatin1String(tableOf(entity).name))
+                                                 .toStdString());
+        if (query.executeStep() && !query.getColumn(0).isNull())
+            highest = query.getColumn(0).getInt64();
+    } catch (const std::exception &e) {
+        qCWarning(lcStore, "Reading the highest position failed: %s", e.what());
+    }
+    for (const QList<StoredObject *> *pending : {&m_inserted, &m_updated}) {
+        for (StoredObject *object : *pending) {
+            if (object->entity() != entity)
+                continue;
+            const std::optional<qint64> position = static_cast<TagEntity *>(object)->position();
+            if (position && (!highest || *position > *highest))
+                highest = position;
+        }
+    }
+    return highest;
+}
+
+QList<qint64> Context::taskRowIdsOfActivity(qint64 activityRowId)
+{
+    QList<qint64> rowIds;
+    if (activityRowId == 0)
+        return rowIds;
+    try {
+        SQLite::Statement query(*m_database,
+                                "SELECT task_id FROM activity_task WHERE activity_id = ? ORDER BY task_id");
+        query.bind(1, static_cast<int64_t>(activityRowId));
+        while (query.executeStep())
+            rowIds.append(query.getColumn(0).getInt64());
+    } catch (const std::exception &e) {
+        qCWarning(lcStore, "Reading the tasks of an activity failed: %s", e.what());
+    }
+    return rowIds;
+}
+
+Activity *Context::activityWithUid(const QString &uid)
+{
+    return fetch<Activity>({QStringLiteral("uid = ?"), {uid}, QStringLiteral("id"), 1}).value(0);
+}
+
+QList<StoredObject *> Context::registeredObjects(EntityType entity) const
+{
+    QList<StoredObject *> objects;
+    for (auto it = m_registered.cbegin(); it != m_registered.cend(); ++it) {
+        if (it.key().entity == entity)
+            objects.append(it.value());
+    }
+    return objects;
+}
+
+bool Context::readRow(StoredObject *object)
+{
+    const EntityType entity = object->entity();
+    const int columnCount = static_cast<int>(tableOf(entity).columns.size());
+    try {
+        SQLite::Statement query(*m_database,
+                                (selectSql(entity) + QStringLiteral(" WHERE id = ?")).toStdString());
+        query.bind(1, static_cast<int64_t>(object->m_rowId));
+        if (!query.executeStep())
+            return false;
+        object->setColumnValues(readValues(query, 1, columnCount));
+    } catch (const std::exception &e) {
+        qCWarning(lcStore, "Re-reading a %s failed: %s", tableOf(entity).name, e.what());
+        return false;
+    }
+    object->awakeFromFetch();
+    return true;
+}
+
+void Context::refreshObject(StoredObject *object)
+{
+    if (!object || object->m_context != this || object->m_state == StoredObject::State::Inserted ||
+        object->m_state == StoredObject::State::Invalid)
+        return;
+    m_updated.removeOne(object);
+    m_deleted.removeOne(object);
+    object->m_state = StoredObject::State::Clean;
+    if (!readRow(object))
+        drop(object);
+}
+
+// Takes an object out of the context for good: unregistered, no pending change, forgotten by the
+// activities that referred to it, invalid. The memory stays until the context goes, so pointers held
+// elsewhere never dangle.
+void Context::drop(StoredObject *object)
+{
+    if (object->m_state == StoredObject::State::Invalid)
+        return;
+    const ObjectId id = object->objectId();
+    if (!id.isNull() && m_registered.value(id) == object)
+        m_registered.remove(id);
+    m_inserted.removeOne(object);
+    m_updated.removeOne(object);
+    m_deleted.removeOne(object);
+    object->m_state = StoredObject::State::Invalid;
+    if (isTag(object->entity())) {
+        for (StoredObject *activity : registeredObjects(EntityType::Activity))
+            activity->forgetRelated(object);
+        for (StoredObject *pending : std::as_const(m_inserted)) {
+            if (pending->entity() == EntityType::Activity)
+                pending->forgetRelated(object);
+        }
+    }
+}
+
+void Context::replaceObject(StoredObject *from, StoredObject *to)
+{
+    for (StoredObject *activity : registeredObjects(EntityType::Activity))
+        activity->replaceRelated(from, to);
+    for (StoredObject *pending : std::as_const(m_inserted)) {
+        if (pending->entity() == EntityType::Activity)
+            pending->replaceRelated(from, to);
+    }
+    m_inserted.removeOne(from);
+    m_updated.removeOne(from);
+    m_deleted.removeOne(from);
+    from->m_state = StoredObject::State::Invalid;
+}
+
+void Context::rollback()
+{
+    const QList<StoredObject *> inserted = m_inserted;
+    for (StoredObject *object : inserted)
+        drop(object);
+    const QList<StoredObject *> changed = m_updated + m_deleted;
+    for (StoredObject *object : changed)
+        refreshObject(object);
+}
+
+void Context::mergeChanges(const SaveNotification &notification)
+{
+    for (const ObjectId &id : notification.deleted) {
+        if (StoredObject *object = m_registered.value(id))
+            drop(object);
+    }
+    for (const ObjectId &id : notification.updated) {
+        StoredObject *object = m_registered.value(id);
+        if (object && object->m_state == StoredObject::State::Clean)
+            refreshObject(object);
+    }
+}
+
+void Context::runWillSaveHooks()
+{
+    const QList<StoredObject *> changed = m_inserted + m_updated;
+    for (StoredObject *object : changed) {
+        if (!object->isDeleted())
+            object->willSave();
+    }
+}
+
+PdError Context::validatePending()
+{
+    PdError pending;
+    const QList<StoredObject *> changed = m_inserted + m_updated;
+    for (StoredObject *object : changed) {
+        const PdError error = object->validateForSave();
+        if (error)
+            pending = pending ? StoreErrors::combineValidationErrors(error, pending) : error;
+    }
+    return pending;
+}
+
+bool Context::save(PdError *error)
+{
+    if (!hasChanges())
+        return true;
+    runWillSaveHooks();
+    if (const PdError invalid = validatePending()) {
+        if (error)
+            *error = invalid;
+        return false;
+    }
+    QList<StoredObject *> adopted;
+    try {
+        SQLite::Transaction transaction(*m_database, SQLite::TransactionBehavior::IMMEDIATE);
+        writePending(adopted);
+        transaction.commit();
+    } catch (const std::exception &e) {
+        for (StoredObject *object : std::as_const(m_inserted))
+            object->m_rowId = 0;
+        const bool gone = dynamic_cast<const ObjectGone *>(&e) != nullptr;
+        qCWarning(lcStore, "Saving to %s failed: %s", qUtf8Printable(m_store.filePath()), e.what());
+        if (error) {
+            *error =
+                PdError::make(StoreErrors::domain, gone ? StoreErrors::ObjectGone : StoreErrors::SaveFailed,
+                              QStringLiteral("The changes could not be saved to “%1”: %2")
+                                  .arg(m_store.filePath(), QString::fromUtf8(e.what())));
+        }
+        return false;
+    }
+    const SaveNotification notification = finishSave(adopted);
+    m_store.announceSave(notification);
+    return true;
+}
+
+void Context::writePending(QList<StoredObject *> &adopted)
+{
+    // Deletions first (a tag deleted here and created again under the same name must not clash),
+    // then tags before the activities that refer to them.
+    static const EntityType order[] = {EntityType::Project, EntityType::Task, EntityType::Activity,
+                                       EntityType::DeletedActivity, EntityType::SyncFile};
+    for (StoredObject *object : std::as_const(m_deleted))
+        writeObject(object, adopted);
+    for (EntityType entity : order) {
+        for (StoredObject *object : std::as_const(m_inserted)) {
+            if (object->entity() == entity)
+                writeObject(object, adopted);
+        }
+        for (StoredObject *object : std::as_const(m_updated)) {
+            if (object->entity() == entity)
+                writeObject(object, adopted);
+        }
+    }
+}
+
+void Context::writeObject(StoredObject *object, QList<StoredObject *> &adopted)
+{
+    const Table &table = tableOf(object->entity());
+    const QLatin1String tableName(table.name);
+    switch (object->m_state) {
+    case StoredObject::State::Deleted: {
+        SQLite::Statement remove(*m_database,
+                                 QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(tableName).toStdString());
+        remove.bind(1, static_cast<int64_t>(object->m_rowId));
+        remove.exec();
+        return;
+    }
+    case StoredObject::State::Inserted: {
+        QStringList placeholders;
+        for (qsizetype i = 0; i < table.columns.size(); ++i)
+            placeholders.append(QStringLiteral("?"));
+        QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(tableName, table.columns.join(QStringLiteral(", ")),
+                               placeholders.join(QStringLiteral(", ")));
+        // Another context may have created the same name since this one looked: take over its row.
+        if (isTag(object->entity()))
+            sql += QStringLiteral(" ON CONFLICT(name_key) DO NOTHING");
+        SQLite::Statement insert(*m_database, sql.toStdString());
+        SqlValues::bindAll(insert, object->columnValues());
+        insert.exec();
+        if (m_database->getChanges() > 0) {
+            object->m_rowId = m_database->getLastInsertRowid();
+        } else {
+            auto *tag = static_cast<TagEntity *>(object);
+            SQLite::Statement existing(
+                *m_database,
+                QStringLiteral("SELECT id FROM %1 WHERE name_key = ?").arg(tableName).toStdString());
+            existing.bind(1, tag->nameKey().toStdString());
+            if (!existing.executeStep())
+                throw std::runtime_error("a conflicting name vanished");
+            object->m_rowId = existing.getColumn(0).getInt64();
+            SQLite::Statement rename(
+                *m_database,
+                QStringLiteral("UPDATE %1 SET name = ? WHERE id = ?").arg(tableName).toStdString());
+            rename.bind(1, tag->name().toStdString());
+            rename.bind(2, static_cast<int64_t>(object->m_rowId));
+            rename.exec();
+            adopted.append(object);
+        }
+        break;
+    }
+    case StoredObject::State::Updated: {
+        QStringList assignments;
+        for (const QString &column : table.columns)
+            assignments.append(column + QStringLiteral(" = ?"));
+        SQLite::Statement update(*m_database, QStringLiteral("UPDATE %1 SET %2 WHERE id = ?")
+                                                  .arg(tableName, assignments.join(QStringLiteral(", ")))
+                                                  .toStdString());
+        const QVariantList values = object->columnValues();
+        SqlValues::bindAll(update, values);
+        update.bind(static_cast<int>(values.size()) + 1, static_cast<int64_t>(object->m_rowId));
+        update.exec();
+        if (m_database->getChanges() == 0)
+            throw ObjectGone(QStringLiteral("the %1 record %2 no longer exists")
+                                 .arg(tableName)
+                                 .arg(object->m_rowId)
+                                 .toStdString());
+        break;
+    }
+    default:
+        return;
+    }
+    if (object->entity() == EntityType::Activity)
+        writeTaskLinks(static_cast<Activity *>(object));
+}
+
+void Context::writeTaskLinks(Activity *activity)
+{
+    if (!activity->tasksNeedWriting())
+        return;
+    const int64_t activityRowId = activity->m_rowId;
+    SQLite::Statement clear(*m_database, "DELETE FROM activity_task WHERE activity_id = ?");
+    clear.bind(1, activityRowId);
+    clear.exec();
+    SQLite::Statement link(*m_database,
+                           "INSERT OR IGNORE INTO activity_task (activity_id, task_id) VALUES (?, ?)");
+    for (const Task *task : activity->tasks()) {
+        if (task->isDeleted() || task->m_rowId == 0)
+            continue;
+        link.bind(1, activityRowId);
+        link.bind(2, static_cast<int64_t>(task->m_rowId));
+        link.exec();
+        link.reset();
+    }
+}
+
+SaveNotification Context::finishSave(const QList<StoredObject *> &adopted)
+{
+    SaveNotification notification;
+    notification.source = this;
+    const QList<StoredObject *> inserted = m_inserted;
+    const QList<StoredObject *> updated = m_updated;
+    const QList<StoredObject *> deleted = m_deleted;
+    m_inserted.clear();
+    m_updated.clear();
+    m_deleted.clear();
+    for (StoredObject *object : inserted) {
+        const ObjectId id = object->objectId();
+        object->m_state = StoredObject::State::Clean;
+        if (adopted.contains(object)) {
+            StoredObject *earlier = m_registered.value(id);
+            if (earlier && earlier != object)
+                replaceObject(earlier, object);
+            m_registered.insert(id, object);
+            readRow(object);
+            notification.updated.insert(id);
+        } else {
+            m_registered.insert(id, object);
+            notification.inserted.insert(id);
+        }
+    }
+    for (StoredObject *object : updated) {
+        object->m_state = StoredObject::State::Clean;
+        notification.updated.insert(object->objectId());
+    }
+    for (StoredObject *object : deleted) {
+        notification.deleted.insert(object->objectId());
+        drop(object);
+    }
+    for (StoredObject *object : inserted + updated) {
+        if (object->entity() == EntityType::Activity)
+            static_cast<Activity *>(object)->tasksWritten();
+    }
+    return notification;
+}
