@@ -5,8 +5,7 @@ ActivityComponents::ActivityComponents(const QString &text, const std::optional<
     : m_text(text)
     , m_project(project)
     , m_tasks(tasks)
-{
-}
+{}
 
 ActivityComponents ActivityComponents::componentsWithText(const QString &text,
                                                           const std::optional<QString> &project,

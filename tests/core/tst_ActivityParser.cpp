@@ -20,12 +20,11 @@ QString withChar(const char *before, char16_t c, const char *after)
 }
 
 // Every whitespace and newline character, and characters that look alike but are none.
-const char16_t whitespaceChars[] = {0x0009, 0x000A, 0x000B, 0x000C, 0x000D, 0x0020, 0x0085, 0x00A0,
-                                    0x1680, 0x2000, 0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x2006,
-                                    0x2007, 0x2008, 0x2009, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F,
-                                    0x3000};
-const char16_t nonWhitespaceChars[] = {0x0000, 0x0008, 0x000E, 0x001C, 0x001F, 0x007F,
-                                       0x180E, 0x200B, 0x2060, 0xFEFF};
+const char16_t whitespaceChars[] = {0x0009, 0x000A, 0x000B, 0x000C, 0x000D, 0x0020, 0x0085, 0x00A0, 0x1680,
+                                    0x2000, 0x2001, 0x2002, 0x2003, 0x2004, 0x2005, 0x2006, 0x2007, 0x2008,
+                                    0x2009, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000};
+const char16_t nonWhitespaceChars[] = {0x0000, 0x0008, 0x000E, 0x001C, 0x001F,
+                                       0x007F, 0x180E, 0x200B, 0x2060, 0xFEFF};
 
 } // namespace
 
@@ -84,7 +83,8 @@ private Q_SLOTS:
         row("emoji at end of one-letter task", u"x #a😀"_s, none, {u"a😀"_s});
         row("emoji before marker is no boundary", u"x 😀#ab"_s, none, noTasks);
         row("emoji project", u"@🚀🚀 #ü"_s, u"🚀🚀"_s, noTasks);
-        row("CJK with ideographic space", u"会議\u3000@開発チーム\u3000#設計"_s, u"開発チーム"_s, {u"設計"_s});
+        row("CJK with ideographic space", u"会議\u3000@開発チーム\u3000#設計"_s, u"開発チーム"_s,
+            {u"設計"_s});
         row("line breaks", u"@Acme\r\n#ui\n#ux"_s, u"Acme"_s, {u"ui"_s, u"ux"_s});
     }
 
@@ -149,15 +149,18 @@ private Q_SLOTS:
         QTest::addColumn<OptionalName>("word");
         QTest::addColumn<qsizetype>("end");
 
-        QTest::newRow("word up to space") << u"ab cd"_s << qsizetype(0) << OptionalName(u"ab"_s) << qsizetype(2);
-        QTest::newRow("word up to end") << u"x ab.c"_s << qsizetype(2) << OptionalName(u"ab.c"_s) << qsizetype(6);
+        QTest::newRow("word up to space")
+            << u"ab cd"_s << qsizetype(0) << OptionalName(u"ab"_s) << qsizetype(2);
+        QTest::newRow("word up to end")
+            << u"x ab.c"_s << qsizetype(2) << OptionalName(u"ab.c"_s) << qsizetype(6);
         QTest::newRow("stopper at start") << u" ab"_s << qsizetype(0) << OptionalName() << qsizetype(0);
         QTest::newRow("comma at start") << u",ab"_s << qsizetype(0) << OptionalName() << qsizetype(0);
         QTest::newRow("at end of text") << u"ab"_s << qsizetype(2) << OptionalName() << qsizetype(2);
-        QTest::newRow("full stops trimmed") << u"..a..;x"_s << qsizetype(0) << OptionalName(u"a"_s) << qsizetype(5);
+        QTest::newRow("full stops trimmed")
+            << u"..a..;x"_s << qsizetype(0) << OptionalName(u"a"_s) << qsizetype(5);
         QTest::newRow("only full stops") << u"... x"_s << qsizetype(0) << OptionalName(u""_s) << qsizetype(3);
-        QTest::newRow("surrogate pair kept whole") << u"😀😀 x"_s << qsizetype(0) << OptionalName(u"😀😀"_s)
-                                                   << qsizetype(4);
+        QTest::newRow("surrogate pair kept whole")
+            << u"😀😀 x"_s << qsizetype(0) << OptionalName(u"😀😀"_s) << qsizetype(4);
     }
 
     void scanWord()
