@@ -16,7 +16,7 @@ PdSettings::Platform settingsPlatform(LoginItem *loginItem)
 } // namespace
 
 CliSession::CliSession()
-    : m_store(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("Pendulo"),
+    : m_store(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("Pendulo"),
               QStringLiteral("Pendulo"))
     , m_settings(&m_store, settingsPlatform(&m_loginItem))
     , m_exportFormats(m_settings)

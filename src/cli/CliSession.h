@@ -45,6 +45,7 @@ private:
 
     SystemClock m_clock;
     XdgAutostartLoginItem m_loginItem;
+    // $XDG_CONFIG_HOME/Pendulo/Pendulo.conf, as the desktop program keeps it.
     QSettings m_store;
     PdSettings m_settings;
     ExportFormatSettings m_exportFormats;
