@@ -7,6 +7,7 @@
 #include "SettingsCommand.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QStringList>
 
 namespace {
@@ -81,6 +82,9 @@ int CommandLine::run(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("Pendulo"));
     QCoreApplication::setOrganizationName(QStringLiteral("Pendulo"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PENDULO_VERSION));
+    // Failures are reported as one line each; the program's own log stays quiet unless QT_LOGGING_RULES
+    // asks for it.
+    QLoggingCategory::setFilterRules(QStringLiteral("pendulo.*=false"));
 
     QStringList arguments = QCoreApplication::arguments().mid(1);
     const QString first = arguments.isEmpty() ? QString() : arguments.takeFirst();

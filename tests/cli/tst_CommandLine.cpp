@@ -379,6 +379,17 @@ private Q_SLOTS:
         QVERIFY2(!report.out.contains(QLatin1String("[Invoiced]")), qPrintable(report.out));
     }
 
+    void importOfAFileWithoutActivitiesChangesNothing()
+    {
+        const QString file = m_files.filePath(QStringLiteral("empty.xml"));
+        writeFile(file, "<?xml version=\"1.0\"?>\n<activities/>\n");
+        const QByteArray checksum = storeChecksum();
+        const Run run = pendulo({"import", file});
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out, QStringLiteral("Imported 0 activities\n"));
+        QCOMPARE(storeChecksum(), checksum);
+    }
+
     void settingsShowAndSetThroughTheSettingsObject_data()
     {
         QTest::addColumn<QString>("key");
@@ -491,6 +502,9 @@ private Q_SLOTS:
                                                << 1 << "does not exist";
         QTest::newRow("output is a folder")
             << QStringList{"export", "--format", "csv", "--output", m_files.path()} << 1 << "is a folder";
+        QTest::newRow("output not writable")
+            << QStringList{"export", "--format", "xml", "--output", "/proc/pendulo-export.xml"} << 1
+            << "Failed to write XML data to file!";
         QTest::newRow("import without file") << QStringList{"import"} << 2 << "missing argument";
         QTest::newRow("unreadable file") << QStringList{"import", missing} << 1 << "missing.xml";
         QTest::newRow("not XML") << QStringList{"import", notXml} << 1 << "not an XML file";
