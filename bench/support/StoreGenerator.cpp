@@ -1,6 +1,7 @@
 #include "StoreGenerator.h"
 
 #include "DateHelpers.h"
+#include "StoreSchema.h"
 #include "store/ObjectStore.h"
 
 #include <SQLiteCpp/Database.h>
@@ -8,6 +9,7 @@
 #include <SQLiteCpp/Transaction.h>
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QTimeZone>
@@ -145,14 +147,17 @@ QString StoreGenerator::Parameters::key() const
 {
     QString zone = QString::fromUtf8(QTimeZone::systemTimeZoneId());
     zone.replace(QLatin1Char('/'), QLatin1Char('_'));
-    return QStringLiteral("pendulo-bench-v%1-a%2-y%3-p%4-t%5-s%6-%7")
+    // A changed schema (a new index, say) makes a new file.
+    const QByteArray schema = QCryptographicHash::hash(
+        StoreSchema::createSql(StoreSchema::currentVersion).toUtf8(), QCryptographicHash::Sha1);
+    return QStringLiteral("pendulo-bench-v%1-%8-a%2-y%3-p%4-t%5-s%6-%7")
         .arg(generatorVersion)
         .arg(activities)
         .arg(years)
         .arg(projects)
         .arg(tasks)
         .arg(seed)
-        .arg(zone);
+        .arg(zone, QString::fromLatin1(schema.toHex().left(8)));
 }
 
 QDateTime StoreGenerator::endOfData()

@@ -54,8 +54,8 @@ void searchFunctionCall(sqlite3_context *call, int, sqlite3_value **arguments)
 
 void registerSearchFunction(SQLite::Database &database)
 {
-    // Registering again replaces the same function; it fails only while statements run, when the
-    // function is there already.
+    // Registering again replaces the same function (and makes SQLite prepare statements again, hence
+    // only for searches); it fails only while statements run, when the function is there already.
     sqlite3_create_function_v2(database.getHandle(), searchFunction, 2,
                                SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY, nullptr,
                                &searchFunctionCall, nullptr, nullptr, nullptr);
@@ -112,6 +112,7 @@ Condition conditionFor(SQLite::Database &database, const ReportFilter &filter)
         }
     }
     if (!filter.searchText.isEmpty()) {
+        registerSearchFunction(database);
         parts.append(QStringLiteral("%1(?, activity.text)").arg(QLatin1String(searchFunction)));
         arguments << filter.searchText;
     }
@@ -188,7 +189,6 @@ ReportRows ReportQuery::rows(Context &context, const ReportFilter &filter, PdErr
     ReportRows result;
     try {
         SQLite::Database &database = context.database();
-        registerSearchFunction(database);
         const Condition condition = conditionFor(database, filter);
         QString sql = QStringLiteral(
             "SELECT activity.id, activity.uid, activity.text, activity.time_from, activity.time_to, "
@@ -233,7 +233,6 @@ QList<Activity *> ReportQuery::activities(Context &context, const ReportFilter &
 {
     Condition condition;
     try {
-        registerSearchFunction(context.database());
         condition = conditionFor(context.database(), filter);
     } catch (const std::exception &e) {
         if (error)
