@@ -18,4 +18,17 @@ function(pendulo_add_layer_library target)
   add_library(${target} STATIC ${_sources})
   target_include_directories(${target} PUBLIC "${CMAKE_CURRENT_SOURCE_DIR}")
   target_link_libraries(${target} PRIVATE pendulo_common)
+  pendulo_rerun_automoc_when_sources_change(${target} "${_sources}")
+endfunction()
+
+# With Ninja, automoc only reruns when one of the headers it saw last time changes, so a header added by
+# a pull (picked up by the globs above) never got its moc file and the link failed. When the source list
+# changes, drop the automoc stamp so the next build reruns it.
+function(pendulo_rerun_automoc_when_sources_change target sources)
+  string(SHA1 _digest "${sources}")
+  set(_cache_var "PENDULO_SOURCES_DIGEST_${target}")
+  if(DEFINED ${_cache_var} AND NOT "${${_cache_var}}" STREQUAL "${_digest}")
+    file(REMOVE "${CMAKE_CURRENT_BINARY_DIR}/${target}_autogen/timestamp")
+  endif()
+  set(${_cache_var} "${_digest}" CACHE INTERNAL "")
 endfunction()
