@@ -1,4 +1,5 @@
 #include "Activity.h"
+#include "CommandLine.h"
 #include "TestHome.h"
 #include "storage/StoreController.h"
 #include "store/Context.h"
@@ -566,6 +567,36 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 0);
         for (const QString &mention : mentions)
             QVERIFY2(run.out.contains(mention), qPrintable(mention));
+    }
+
+    void commandsAreToldFromDesktopStarts_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("handled");
+
+        QTest::newRow("no argument") << QStringList{} << false;
+        QTest::newRow("login helper") << QStringList{"launchFromHelper"} << false;
+        QTest::newRow("address") << QStringList{"penduloapp://dropbox#state=1"} << false;
+        QTest::newRow("Qt option") << QStringList{"-platform", "offscreen"} << false;
+        QTest::newRow("verb") << QStringList{"import", "x.xml"} << true;
+        QTest::newRow("help") << QStringList{"--help"} << true;
+        QTest::newRow("version") << QStringList{"-v"} << true;
+        QTest::newRow("misspelt verb") << QStringList{"reprot"} << true;
+    }
+
+    void commandsAreToldFromDesktopStarts()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, handled);
+
+        QList<QByteArray> storage{QByteArrayLiteral("pendulo")};
+        for (const QString &argument : arguments)
+            storage.append(argument.toUtf8());
+        std::vector<char *> argv;
+        for (QByteArray &argument : storage)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        QCOMPARE(CommandLine::handles(int(storage.size()), argv.data()), handled);
     }
 
     void versionIsPrinted()
