@@ -26,6 +26,7 @@ private Q_SLOTS:
         Activity *existing =
             main.addActivity(QStringLiteral("Old @Old"), nine, ten, false, QStringLiteral("A"));
         const QDateTime created = existing->createdAt();
+        const QDateTime modified = existing->modifiedAt();
         main.clock().advanceSecs(3600);
 
         ExportFixture import;
@@ -50,6 +51,7 @@ private Q_SLOTS:
         QCOMPARE(a->timeTo(), ten.addDays(1));
         QCOMPARE(a->yearMonth(), 201603);
         QCOMPARE(a->createdAt(), created);
+        QCOMPARE(a->modifiedAt(), modified);
         // The project follows the text, resolved in the main store.
         QVERIFY(a->project());
         QCOMPARE(a->project()->name(), QStringLiteral("Acme"));
