@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTest>
 
 namespace {
@@ -19,6 +20,15 @@ QByteArray readAll(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The system's interpreter (the one the setup script installs) when there is one: version-manager shims
+// found first on PATH can take seconds to start.
+QString python3()
+{
+    const QString system =
+        QStandardPaths::findExecutable(QStringLiteral("python3"), {QStringLiteral("/usr/bin")});
+    return system.isEmpty() ? QStringLiteral("python3") : system;
 }
 
 // Reads a CSV file with Python's csv module and gives its rows.
@@ -30,7 +40,7 @@ QList<QStringList> rowsReadByPython(const QString &path, const QString &delimite
                        "    print(json.dumps(list(csv.reader(f, delimiter=sys.argv[2], strict=True))))\n");
     QByteArray output, errors;
     const int exitCode =
-        runTool(QStringLiteral("python3"), {QStringLiteral("-c"), script, path, delimiter}, &output, &errors);
+        runTool(python3(), {QStringLiteral("-c"), script, path, delimiter}, &output, &errors);
     if (exitCode != 0)
         qWarning("python3 failed (%d): %s", exitCode, errors.constData());
     QList<QStringList> rows;
@@ -164,8 +174,10 @@ private Q_SLOTS:
                                 QStringLiteral("Ünïcödé 読む 🎉 @Ärger")};
         QList<Activity *> activities;
         for (int i = 0; i < texts.size(); ++i)
-            activities << fixture.addActivity(texts.at(i), localTime(2016, 3, 5 + i, 9, 0),
-                                              localTime(2016, 3, 5 + i, 10, 30));
+            activities << ExportFixture::makeActivity(fixture.context(), texts.at(i),
+                                                      localTime(2016, 3, 5 + i, 9, 0),
+                                                      localTime(2016, 3, 5 + i, 10, 30));
+        QVERIFY(fixture.context().save());
         const QList<CSVTokenField> format{CSVTokenField(0, 400, 400), CSVTokenField(0, 400, 401),
                                           CSVTokenField(0, 100, 121), CSVTokenField(0, 200, 300),
                                           CSVTokenField(0, 400, 403)};
