@@ -40,7 +40,13 @@ CloudCourierConnection::CloudCourierConnection(QObject *parent)
 CloudCourierConnection::~CloudCourierConnection()
 {
     m_pending.clear();
+    QProcess *process = m_process;
     stopProcess();
+    // The service ends at once when its socket closes; give it a moment before it is killed.
+    if (process && process->state() != QProcess::NotRunning && !process->waitForFinished(StopGraceMs)) {
+        process->kill();
+        process->waitForFinished(StopGraceMs);
+    }
 }
 
 QString CloudCourierConnection::courierProgramPath()
@@ -235,7 +241,7 @@ bool CloudCourierConnection::ensureStarted(CourierConnectionError *error)
         return true;
 
     const QString program = courierProgramPath();
-    if (program.isEmpty()) {
+    if (!isExecutable(program)) {
         *error =
             connectionError(CourierConnectionError::ServiceUnavailable,
                             QStringLiteral("The Dropbox service program pendulo-courier was not found."));
@@ -273,8 +279,21 @@ bool CloudCourierConnection::ensureStarted(CourierConnectionError *error)
                 ? QStringLiteral("The Dropbox service crashed.")
                 : QStringLiteral("The Dropbox service ended unexpectedly (exit code %1).").arg(exitCode)));
     });
+    connect(process, &QProcess::errorOccurred, this, [this, process](QProcess::ProcessError error) {
+        if (process == m_process && error == QProcess::FailedToStart)
+            breakConnection(connectionError(
+                CourierConnectionError::ServiceUnavailable,
+                QStringLiteral("The Dropbox service could not be started: %1").arg(process->errorString())));
+    });
     process->start();
     theirs.reset(); // the child has its copy; ours must go so that its exit shows as end of stream
+    if (process->state() == QProcess::NotRunning) {
+        *error = connectionError(
+            CourierConnectionError::ServiceUnavailable,
+            QStringLiteral("The Dropbox service could not be started: %1").arg(process->errorString()));
+        process->deleteLater();
+        return false;
+    }
 
     auto *channel = new CourierChannel(std::move(ours), this);
     channel->setMessageHandler([this](CourierMessage &&message) { handleMessage(std::move(message)); });

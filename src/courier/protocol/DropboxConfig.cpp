@@ -29,7 +29,8 @@ bool isIPv4Loopback(const QString &host)
 
 QString DropboxConfig::appKey()
 {
-    return QString::fromUtf8(PENDULO_DROPBOX_APP_KEY_DEFAULT);
+    const QString override = qEnvironmentVariable(AppKeyVariable);
+    return override.isEmpty() ? QString::fromUtf8(PENDULO_DROPBOX_APP_KEY_DEFAULT) : override;
 }
 
 bool DropboxConfig::hasAppKey()

@@ -5,11 +5,15 @@
 
 // Where Dropbox is and who we are to it: build configuration, with the two endpoint base addresses
 // replaceable at run time by PENDULO_DROPBOX_API_URL and PENDULO_DROPBOX_CONTENT_URL (used by the tests
-// to point at a local server). Plain http is accepted only for loopback hosts.
+// to point at a local server). Plain http is accepted only for loopback hosts. The application key and
+// secret can be replaced the same way.
 namespace DropboxConfig {
 
 inline constexpr const char *ApiUrlVariable = "PENDULO_DROPBOX_API_URL";
 inline constexpr const char *ContentUrlVariable = "PENDULO_DROPBOX_CONTENT_URL";
+// Replace the application key and secret of the build (for development and tests).
+inline constexpr const char *AppKeyVariable = "PENDULO_DROPBOX_APP_KEY";
+inline constexpr const char *AppSecretVariable = "PENDULO_DROPBOX_APP_SECRET";
 
 // The application key registered with Dropbox; empty in a build made without one.
 QString appKey();

@@ -49,7 +49,9 @@ DropboxClient::Configuration DropboxClient::Configuration::fromBuildAndEnvironme
     configuration.apiBaseUrl = DropboxConfig::apiBaseUrl(&configuration.apiUrlError);
     configuration.contentBaseUrl = DropboxConfig::contentBaseUrl(&configuration.contentUrlError);
     configuration.appKey = DropboxConfig::appKey();
-    configuration.appSecret = QString::fromUtf8(PENDULO_DROPBOX_APP_SECRET_DEFAULT);
+    const QString secret = qEnvironmentVariable(DropboxConfig::AppSecretVariable);
+    configuration.appSecret =
+        secret.isEmpty() ? QString::fromUtf8(PENDULO_DROPBOX_APP_SECRET_DEFAULT) : secret;
     return configuration;
 }
 

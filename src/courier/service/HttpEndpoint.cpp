@@ -100,7 +100,7 @@ void HttpEndpoint::post(const QString &path, const HttpHeaders &headers, const Q
         return;
     connect(reply, &QNetworkReply::finished, this, [reply, done] {
         reply->deleteLater();
-        done(resultOf(reply, reply->readAll()));
+        done(resultOf(reply, reply->isOpen() ? reply->readAll() : QByteArray()));
     });
 }
 
@@ -126,7 +126,7 @@ void HttpEndpoint::postToFile(const QString &path, const HttpHeaders &headers, c
     });
     connect(reply, &QNetworkReply::finished, this, [reply, target, errorBody, writeFailure, done] {
         reply->deleteLater();
-        const QByteArray rest = reply->readAll();
+        const QByteArray rest = reply->isOpen() ? reply->readAll() : QByteArray();
         if (isSuccessStatus(statusOf(reply)) && writeFailure->isEmpty())
             target->write(rest);
         else

@@ -155,6 +155,7 @@ struct FakeDropboxServer::State
     qint64 revisionCounter = 0x3b9aca00;
     int pageSize = 500;
     bool resetNextContinue = false;
+    bool cursorsRejected = false;
     std::deque<PlannedFailure> failures;
     QList<Request> requests;
 
@@ -260,6 +261,15 @@ bool FakeDropboxServer::start()
     if (d->port <= 0)
         return false;
     d->thread = std::thread([this] { d->server.listen_after_bind(); });
+    // A stop before the listening thread runs would be lost and leave that thread waiting forever.
+    for (int waited = 0; !d->server.is_running(); ++waited) {
+        if (waited == 5000) {
+            d->server.stop();
+            d->thread.join();
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     return true;
 }
 
@@ -410,6 +420,12 @@ void FakeDropboxServer::resetNextContinue()
 {
     std::lock_guard lock(d->mutex);
     d->resetNextContinue = true;
+}
+
+void FakeDropboxServer::setCursorsRejected(bool rejected)
+{
+    std::lock_guard lock(d->mutex);
+    d->cursorsRejected = rejected;
 }
 
 void FakeDropboxServer::failNextRequests(Failure failure, int count, const QString &route, int delayMs)
@@ -788,7 +804,7 @@ Reply FakeDropboxServer::State::listFolderContinue(Account &account, const QStri
 {
     const QString key = arguments.value(QLatin1String("cursor")).toString();
     const auto found = cursors.find(key);
-    if (found == cursors.end() || found->second.accountId != account.id)
+    if (cursorsRejected || found == cursors.end() || found->second.accountId != account.id)
         return textError(400, route, QStringLiteral("Invalid \"cursor\" parameter: Invalid cursor"));
     if (resetNextContinue) {
         resetNextContinue = false;

@@ -58,6 +58,8 @@ public:
     void setPageSize(int entriesPerPage);
     void forgetCursors();
     void resetNextContinue();
+    // While set, every continue answers 400 "... Invalid cursor", even for cursors just given out.
+    void setCursorsRejected(bool rejected);
 
     enum class Failure
     {
