@@ -556,25 +556,30 @@ void TestCloudCourierConnection::connectionsDoNotShareTokenOrFolder()
 
 void TestCloudCourierConnection::killedServiceGivesOneErrorThenRestarts()
 {
-    m_server->failNextRequests(FakeDropboxServer::Failure::Slow, 1,
-                               QStringLiteral("users/get_current_account"), 3000);
+    m_server->failNextRequests(FakeDropboxServer::Failure::Slow, 2, {}, 3000);
     CloudCourierConnection *courier = connect();
-    auto replies = std::make_shared<Replies<AccountInfoReply>>();
-    courier->getAccountInfoWithReply([replies](const AccountInfoReply &r) { replies->received.append(r); });
-    QTRY_COMPARE_WITH_TIMEOUT(m_server->requestsFor(QStringLiteral("users/get_current_account")).size(), 1,
-                              ReplyTimeoutMs);
+    auto accountReplies = std::make_shared<Replies<AccountInfoReply>>();
+    auto listingReplies = std::make_shared<Replies<ChangesReply>>();
+    courier->getAccountInfoWithReply(
+        [accountReplies](const AccountInfoReply &r) { accountReplies->received.append(r); });
+    courier->syncGetChangesForCursor(
+        std::nullopt, [listingReplies](const ChangesReply &r) { listingReplies->received.append(r); });
+    QTRY_COMPARE_WITH_TIMEOUT(m_server->requests().size(), 2, ReplyTimeoutMs);
     const qint64 firstProcess = courier->processId();
     QVERIFY(firstProcess > 0);
     QCOMPARE(::kill(pid_t(firstProcess), SIGKILL), 0);
 
-    QTRY_COMPARE_WITH_TIMEOUT(replies->received.size(), 1, ReplyTimeoutMs);
-    QVERIFY(replies->received.first().connectionError);
-    QCOMPARE(replies->received.first().connectionError->code,
-             qint64(CourierConnectionError::ConnectionInterrupted));
-    QVERIFY(!replies->received.first().connectionError->description.isEmpty());
-    QVERIFY(!replies->received.first().error);
+    QTRY_COMPARE_WITH_TIMEOUT(accountReplies->received.size(), 1, ReplyTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(listingReplies->received.size(), 1, ReplyTimeoutMs);
+    const AccountInfoReply &broken = accountReplies->received.first();
+    QVERIFY(broken.connectionError);
+    QCOMPARE(broken.connectionError->code, qint64(CourierConnectionError::ConnectionInterrupted));
+    QVERIFY(!broken.connectionError->description.isEmpty());
+    QVERIFY(!broken.error && !broken.accountId);
+    QCOMPARE(listingReplies->received.first().connectionError->code, broken.connectionError->code);
     QTest::qWait(200);
-    QCOMPARE(replies->received.size(), 1);
+    QCOMPARE(accountReplies->received.size(), 1);
+    QCOMPARE(listingReplies->received.size(), 1);
 
     // The next call starts a new service, which gets the connection's set-up again.
     const auto again = await<AccountInfoReply>([&](auto done) { courier->getAccountInfoWithReply(done); });
