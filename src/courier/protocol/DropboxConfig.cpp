@@ -45,11 +45,6 @@ QString DropboxConfig::missingAppKeyMessage()
                           "set to the key and secret of a Dropbox application.");
 }
 
-QUrl DropboxConfig::authorizeUrl()
-{
-    return QUrl(QString::fromUtf8(PENDULO_DROPBOX_AUTHORIZE_URL_DEFAULT));
-}
-
 QUrl DropboxConfig::apiBaseUrl(QString *error)
 {
     return baseUrlFromEnvironment(ApiUrlVariable, PENDULO_DROPBOX_API_URL_DEFAULT, error);

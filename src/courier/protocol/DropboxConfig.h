@@ -21,8 +21,6 @@ bool hasAppKey();
 // What to tell the user who tries to connect with a build that has no key.
 QString missingAppKeyMessage();
 
-QUrl authorizeUrl();
-
 // The base address of version 2 of each endpoint, always ending in "/". An unusable address (not https,
 // or plain http to a host other than a loopback one) gives an empty URL and the reason in `error`.
 QUrl apiBaseUrl(QString *error);
