@@ -81,6 +81,24 @@ void BM_AccountInfoThroughCourier(benchmark::State &state)
 }
 BENCHMARK(BM_AccountInfoThroughCourier)->Unit(benchmark::kMicrosecond);
 
+// The protocol alone: a service whose endpoints are unusable answers at once, without any HTTP.
+void BM_ProtocolRoundTripWithoutHttp(benchmark::State &state)
+{
+    const QByteArray api = qgetenv("PENDULO_DROPBOX_API_URL");
+    qputenv("PENDULO_DROPBOX_API_URL", "http://unusable.example/2/");
+    CloudCourierConnection connection;
+    connection.syncInitWithSyncRoot(QStringLiteral("sync"), Token);
+    roundTrip<AccountInfoReply>([&](auto done) { connection.getAccountInfoWithReply(done); });
+    qputenv("PENDULO_DROPBOX_API_URL", api);
+    for (auto _ : state) {
+        const auto reply =
+            roundTrip<AccountInfoReply>([&](auto done) { connection.getAccountInfoWithReply(done); });
+        if (!reply.error)
+            state.SkipWithError("expected the configuration error");
+    }
+}
+BENCHMARK(BM_ProtocolRoundTripWithoutHttp)->Unit(benchmark::kMicrosecond);
+
 void BM_AccountInfoDirectHttp(benchmark::State &state)
 {
     QNetworkAccessManager manager;

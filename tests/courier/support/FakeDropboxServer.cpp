@@ -227,6 +227,8 @@ FakeDropboxServer::FakeDropboxServer()
     : d(std::make_unique<State>())
 {
     d->server.set_keep_alive_timeout(1);
+    d->server.set_tcp_nodelay(
+        true); // answers are written in pieces; do not let them wait for acknowledgements
     d->server.Post(R"(/(api|content)/2/(.+))",
                    [this](const httplib::Request &request, httplib::Response &response) {
                        const QString endpoint = QString::fromStdString(request.matches[1].str());
