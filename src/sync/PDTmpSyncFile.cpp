@@ -27,12 +27,14 @@ bool folderMatches(const QRegularExpressionMatch &match, const QString &pathPref
     return match.hasCaptured(1) && match.captured(1) == pathPrefix;
 }
 
-QList<PDSyncFile *> recordsNamed(Context &context, const QString &name, bool *ok)
+QList<PDSyncFile *> recordsNamed(Context &context, const QString &name, bool *ok, PdError *error)
 {
-    PdError error;
+    PdError failure;
     const QList<PDSyncFile *> records =
-        context.fetch<PDSyncFile>({QStringLiteral("name = ?"), {name}, QStringLiteral("id")}, &error);
-    *ok = !error;
+        context.fetch<PDSyncFile>({QStringLiteral("name = ?"), {name}, QStringLiteral("id")}, &failure);
+    *ok = !failure;
+    if (failure && error)
+        *error = failure;
     return records;
 }
 
@@ -128,10 +130,10 @@ QString PDTmpSyncFile::name() const
     return QStringLiteral("%1-%2").arg(m_year).arg(m_month, 2, 10, QLatin1Char('0'));
 }
 
-bool PDTmpSyncFile::store(Context &context) const
+bool PDTmpSyncFile::store(Context &context, PdError *error) const
 {
     bool ok = false;
-    const QList<PDSyncFile *> found = recordsNamed(context, name(), &ok);
+    const QList<PDSyncFile *> found = recordsNamed(context, name(), &ok, error);
     if (!ok)
         return false;
     PDSyncFile *record = nullptr;
@@ -148,10 +150,10 @@ bool PDTmpSyncFile::store(Context &context) const
     return true;
 }
 
-bool PDTmpSyncFile::remove(Context &context) const
+bool PDTmpSyncFile::remove(Context &context, PdError *error) const
 {
     bool ok = false;
-    const QList<PDSyncFile *> found = recordsNamed(context, name(), &ok);
+    const QList<PDSyncFile *> found = recordsNamed(context, name(), &ok, error);
     if (!ok)
         return false;
     for (PDSyncFile *record : found)

@@ -5,6 +5,7 @@
 #include <optional>
 
 class Context;
+struct PdError;
 class PDSyncFile;
 
 // Description of one remote sync file during a run: a month file "YYYY-MM.json" or the deleted index
@@ -60,9 +61,9 @@ public:
 
     // Writes the record of this file (name, composed revision, hash) into the context, leaving exactly
     // one record of that name. Does not save. False when the records cannot be read.
-    bool store(Context &context) const;
+    bool store(Context &context, PdError *error = nullptr) const;
     // Deletes every record of this file's name. Does not save. False when the records cannot be read.
-    bool remove(Context &context) const;
+    bool remove(Context &context, PdError *error = nullptr) const;
 
     bool operator==(const PDTmpSyncFile &other) const = default;
 
