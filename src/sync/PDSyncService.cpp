@@ -154,7 +154,7 @@ void PDSyncService::logMessage(const QString &message)
         QMutexLocker lock(&m_reportMutex);
         m_activityLog.append(message);
     }
-    qCInfo(lcSync).noquote() << message;
+    qCDebug(lcSync).noquote() << message;
 }
 
 void PDSyncService::delegateNotifyProgress(const QString &message)
@@ -176,6 +176,7 @@ void PDSyncService::delegateNotifyError(const QString &title, const QString &det
     logMessage(title);
     if (!details.isNull())
         logMessage(details);
+    qCWarning(lcSync).noquote() << "Sync failed:" << details;
     if (m_ended) {
         // A second message about the same failure (for example the file whose merge failed): logged,
         // but observers hear of the failure once.
@@ -292,7 +293,7 @@ bool PDSyncService::ensureCacheFiles()
     }
     if (!saveMOC())
         return false;
-    qCInfo(lcSync, "Deleted %lld items from cache", static_cast<long long>(deleted));
+    qCDebug(lcSync, "Deleted %lld items from cache", static_cast<long long>(deleted));
     return true;
 }
 
@@ -321,7 +322,7 @@ void PDSyncService::fetchChanges()
     if (!localFiles)
         return;
     if (localFiles->isEmpty()) {
-        qCInfo(lcSync, "No cached files, clear savepoint for sync backend");
+        qCDebug(lcSync, "No cached files, clear savepoint for sync backend");
         m_syncBackend->deleteSavepoint();
     }
     m_syncBackend->fetchChangesWithLocalCache(
@@ -333,8 +334,8 @@ void PDSyncService::fetchChanges()
 
 void PDSyncService::fetchedChanges(const std::optional<QList<PDTmpSyncFile>> &files, bool fullFetch)
 {
-    qCInfo(lcSync, "Fetched: %lld items; Did full fetch: %s",
-           static_cast<long long>(files ? files->size() : 0), fullFetch ? "yes" : "no");
+    qCDebug(lcSync, "Fetched: %lld items; Did full fetch: %s",
+            static_cast<long long>(files ? files->size() : 0), fullFetch ? "yes" : "no");
     std::optional<PDTmpSyncFile> deletedIndex;
     if (!processRemoteChanges(files, fullFetch, &deletedIndex))
         return;
@@ -528,8 +529,8 @@ bool PDSyncService::applyMonthFile(const QList<SyncActivityRecord> &records,
                 }
             }
             if (markedDeleted) {
-                qCInfo(lcSync, "Activity (UID: %s) is marked as deleted, skipping",
-                       qUtf8Printable(record.uid));
+                qCDebug(lcSync, "Activity (UID: %s) is marked as deleted, skipping",
+                        qUtf8Printable(record.uid));
                 continue;
             }
             hashItems->append(ActivityHashItem(record.uid, record.modifiedAt));
@@ -747,7 +748,7 @@ bool PDSyncService::shouldUploadDeletedFile(std::optional<PDTmpSyncFile> *file, 
     if (recorded->activityHash().isNull())
         recorded->setActivityHash(ActivityHashItem::hashForItems({}));
     if (recorded->activityHash() == hash) {
-        qCInfo(lcSync, "Deleted activities not changed, not uploading ...");
+        qCDebug(lcSync, "Deleted activities not changed, not uploading ...");
         return true;
     }
     const QString localPath = cachePath(QStringLiteral("deleted.json"));
