@@ -158,7 +158,9 @@ public:
     {
         if (column.isNull())
             return {};
-        const QByteArray raw(static_cast<const char *>(column.getBlob()), column.getBytes());
+        // Looked up without copying the bytes; copied only when kept.
+        const QByteArray raw =
+            QByteArray::fromRawData(static_cast<const char *>(column.getBlob()), column.getBytes());
         auto found = m_cache.constFind(raw);
         if (found != m_cache.constEnd())
             return *found;
@@ -166,12 +168,31 @@ public:
         std::sort(names.begin(), names.end());
         names.erase(std::unique(names.begin(), names.end()), names.end());
         const QString joined = names.join(QStringLiteral(", "));
-        m_cache.insert(raw, joined);
+        m_cache.insert(QByteArray(raw.constData(), raw.size()), joined);
         return joined;
     }
 
 private:
     QHash<QByteArray, QString> m_cache;
+};
+
+// Rows of one project share one copy of its name.
+class ProjectNames
+{
+public:
+    QString nameOf(const SQLite::Column &projectId, const SQLite::Column &name)
+    {
+        if (projectId.isNull())
+            return {};
+        const qint64 id = projectId.getInt64();
+        auto found = m_names.constFind(id);
+        if (found != m_names.constEnd())
+            return *found;
+        return *m_names.insert(id, textOf(name));
+    }
+
+private:
+    QHash<qint64, QString> m_names;
 };
 
 PdError fetchError(const std::exception &e)
@@ -192,7 +213,7 @@ ReportRows ReportQuery::rows(Context &context, const ReportFilter &filter, PdErr
         const Condition condition = conditionFor(database, filter);
         QString sql = QStringLiteral(
             "SELECT activity.id, activity.uid, activity.text, activity.time_from, activity.time_to, "
-            "activity.is_invoiced, project.name, "
+            "activity.is_invoiced, activity.project_id, project.name, "
             "(SELECT group_concat(task.name, char(31)) FROM activity_task JOIN task ON task.id = "
             "activity_task.task_id WHERE activity_task.activity_id = activity.id) "
             "FROM activity LEFT JOIN project ON project.id = activity.project_id");
@@ -203,6 +224,7 @@ ReportRows ReportQuery::rows(Context &context, const ReportFilter &filter, PdErr
         SQLite::Statement query(database, sql.toStdString());
         SqlValues::bindAll(query, condition.arguments);
         TasksStrings tasks;
+        ProjectNames projects;
         while (query.executeStep()) {
             ReportRow row;
             row.id = {EntityType::Activity, query.getColumn(0).getInt64()};
@@ -217,8 +239,8 @@ ReportRows ReportQuery::rows(Context &context, const ReportFilter &filter, PdErr
             if (from && to)
                 row.durationSecs = flooredSecs(*to) - flooredSecs(*from);
             row.invoiced = query.getColumn(5).getInt() != 0;
-            row.projectName = textOf(query.getColumn(6));
-            row.tasksStr = tasks.fromJoined(query.getColumn(7));
+            row.projectName = projects.nameOf(query.getColumn(6), query.getColumn(7));
+            row.tasksStr = tasks.fromJoined(query.getColumn(8));
             result.append(std::move(row));
         }
     } catch (const std::exception &e) {

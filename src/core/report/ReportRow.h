@@ -23,4 +23,7 @@ struct ReportRow
     QString tasksStr;
 };
 
+// Its members move by plain copying of bytes, so long lists grow without moving row by row.
+Q_DECLARE_TYPEINFO(ReportRow, Q_RELOCATABLE_TYPE);
+
 using ReportRows = QList<ReportRow>;
