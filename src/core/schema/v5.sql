@@ -58,6 +58,8 @@ CREATE INDEX activity_uid ON activity(uid);
 CREATE INDEX activity_time_from ON activity(time_from);
 CREATE INDEX activity_time_to ON activity(time_to);
 CREATE INDEX activity_year_month ON activity(year_month);
+-- The longest span bounds the report's period search on the start index from below.
+CREATE INDEX activity_span ON activity(time_to - time_from);
 CREATE INDEX activity_project ON activity(project_id);
 CREATE INDEX activity_task_task ON activity_task(task_id);
 CREATE INDEX deleted_activity_uid ON deleted_activity(uid);

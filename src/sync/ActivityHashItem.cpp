@@ -1,0 +1,38 @@
+#include "ActivityHashItem.h"
+
+#include "SyncDate.h"
+
+#include <QCryptographicHash>
+
+#include <algorithm>
+
+std::weak_ordering ActivityHashItem::orderedSort(const ActivityHashItem &other) const
+{
+    const int byUid = m_uid.compare(other.m_uid, Qt::CaseSensitive);
+    if (byUid != 0)
+        return byUid < 0 ? std::weak_ordering::less : std::weak_ordering::greater;
+    return m_modifiedAt.toMSecsSinceEpoch() <=> other.m_modifiedAt.toMSecsSinceEpoch();
+}
+
+QString ActivityHashItem::hashForItems(QList<ActivityHashItem> items)
+{
+    std::sort(items.begin(), items.end(),
+              [](const ActivityHashItem &a, const ActivityHashItem &b) { return a.orderedSort(b) < 0; });
+    QString joined;
+    joined.reserve(items.size() * 56);
+    for (const ActivityHashItem &item : std::as_const(items)) {
+        joined.append(SyncDate::toString(item.modifiedAt()));
+        joined.append(item.uid());
+    }
+    return md5String(joined);
+}
+
+QString md5String(const QString &text)
+{
+    return hexadecimalString(QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Md5));
+}
+
+QString hexadecimalString(const QByteArray &bytes)
+{
+    return QString::fromLatin1(bytes.toHex());
+}

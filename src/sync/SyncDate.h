@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+// The date form of the sync files: local wall-clock time "yyy-MM-dd'T'HH:mm:ss" with no zone, for
+// example 2016-03-05T14:07:09. Fractions of a second are dropped when writing.
+namespace SyncDate {
+
+QString toString(const QDateTime &date);
+// An invalid QDateTime when the text is not in the date form or cannot be read as a date.
+QDateTime fromString(const QString &text);
+
+} // namespace SyncDate
