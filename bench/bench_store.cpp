@@ -1,6 +1,8 @@
 #include "StoreGenerator.h"
 
 #include "Activity.h"
+#include "ActivityManager.h"
+#include "PdSettings.h"
 #include "Project.h"
 #include "fakes/FakeClock.h"
 #include "report/ReportQuery.h"
@@ -9,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
+#include <QSettings>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -43,6 +46,17 @@ public:
             qFatal("Opening the generated store failed: %s", qPrintable(error.description));
     }
     ObjectStore &store() { return *m_store; }
+    // A tracking controller over the main context, with settings in a file of the store's folder.
+    ActivityManager &manager()
+    {
+        if (!m_manager) {
+            m_settingsFile = std::make_unique<QSettings>(m_folder.filePath(QStringLiteral("settings.ini")),
+                                                         QSettings::IniFormat);
+            m_settings = std::make_unique<PdSettings>(m_settingsFile.get());
+            m_manager = std::make_unique<ActivityManager>(context(), *m_settings, m_clock);
+        }
+        return *m_manager;
+    }
     Context &context() { return m_store->mainContext(); }
     FakeClock &clock() { return m_clock; }
 
@@ -50,6 +64,9 @@ private:
     QTemporaryDir m_folder;
     FakeClock m_clock{StoreGenerator::endOfData().addDays(1)};
     std::unique_ptr<ObjectStore> m_store;
+    std::unique_ptr<QSettings> m_settingsFile;
+    std::unique_ptr<PdSettings> m_settings;
+    std::unique_ptr<ActivityManager> m_manager;
 };
 
 // Opening the generated store: file checks, connection, main context.
@@ -68,32 +85,22 @@ void BM_OpenStore(benchmark::State &state)
 }
 BENCHMARK(BM_OpenStore)->Unit(benchmark::kMillisecond);
 
-// Start, touch and stop an activity with saves, as tracking does: a new activity from now to one
-// second later, its end moved forward, then its end set.
+// Start, touch and stop an activity through the tracking controller, each step saved: a new activity
+// from now to one second later, its end moved forward, then its end set.
 void BM_StartTouchStop(benchmark::State &state)
 {
     OpenStore open(fullStore, true);
-    Context &context = open.context();
+    ActivityManager &manager = open.manager();
     for (auto _ : state) {
-        Activity *activity = context.insertActivity();
-        activity->setText(QStringLiteral("Write offer @Acme01 #sales01"));
-        activity->setTimeFrom(open.clock().now());
-        activity->setTimeTo(open.clock().now().addSecs(1));
-        if (!context.save()) {
+        if (!manager.startTrack(QStringLiteral("Write offer @Acme01 #sales01")).isNull()) {
             state.SkipWithError("start failed");
             break;
         }
         open.clock().advanceSecs(30);
-        activity->setTimeTo(open.clock().now());
-        activity->setModifiedAt(open.clock().now());
-        if (!context.save()) {
-            state.SkipWithError("touch failed");
-            break;
-        }
+        manager.touchCurrentActivity();
         open.clock().advanceSecs(10);
-        activity->setTimeTo(open.clock().now());
-        activity->setModifiedAt(open.clock().now());
-        if (!context.save()) {
+        manager.stopTrack();
+        if (manager.isTracking() || open.context().hasChanges()) {
             state.SkipWithError("stop failed");
             break;
         }
@@ -110,7 +117,7 @@ void BM_FindProject(benchmark::State &state)
     for (auto _ : state) {
         std::unique_ptr<Context> context = open.store().newContext(false);
         const QString name = StoreGenerator::projectName((index += 7919) % 10000).toUpper();
-        Project *project = context->findOrCreateProject(name);
+        Project *project = open.manager().findProject(name, *context);
         if (!project || project->isInserted()) {
             state.SkipWithError("the project was not found");
             break;
@@ -127,7 +134,8 @@ void BM_CreateProject(benchmark::State &state)
     int index = 0;
     for (auto _ : state) {
         std::unique_ptr<Context> context = open.store().newContext(false);
-        Project *project = context->findOrCreateProject(QStringLiteral("New project %1").arg(++index));
+        Project *project =
+            open.manager().findProject(QStringLiteral("New project %1").arg(++index), *context);
         if (!context->save()) {
             state.SkipWithError("saving the project failed");
             break;

@@ -8,10 +8,13 @@
 
 #include <QCborArray>
 #include <QCoreApplication>
+#include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSocketNotifier>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QTest>
 
@@ -105,9 +108,13 @@ private Q_SLOTS:
     void deletion();
     void serverFailures_data();
     void serverFailures();
+    void plainHttpToAnotherHostIsRefused();
+    void unusualAnswers_data();
+    void unusualAnswers();
     void connectionsDoNotShareTokenOrFolder();
     void killedServiceGivesOneErrorThenRestarts();
     void missingServiceProgram();
+    void replySentJustBeforeTheServiceEndsIsDelivered();
     void malformedReplyClosesConnection_data();
     void malformedReplyClosesConnection();
     void malformedRequestEndsService_data();
@@ -438,6 +445,11 @@ void TestCloudCourierConnection::uploadAndDownloadNonAsciiName()
 
 void TestCloudCourierConnection::download()
 {
+    // The service's temporary download file is gone once the handle has been passed on.
+    QTemporaryDir temporaryFolder;
+    qputenv("TMPDIR", QFile::encodeName(temporaryFolder.path()));
+    auto restoreTemporaryFolder = qScopeGuard([] { qunsetenv("TMPDIR"); });
+
     QByteArray content(200 * 1024, Qt::Uninitialized);
     for (int i = 0; i < content.size(); ++i)
         content[i] = char(i * 7);
@@ -455,6 +467,7 @@ void TestCloudCourierConnection::download()
     QCOMPARE(metadata.value("path_lower").toString(), QStringLiteral("/sync/2016-03.json"));
     QCOMPARE(argumentHeader(m_server->requestsFor(QStringLiteral("files/download")).first()),
              QJsonObject({{"path", "/sync/2016-03.json"}}));
+    QCOMPARE(QDir(temporaryFolder.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
 }
 
 void TestCloudCourierConnection::downloadOfMissingFile()
@@ -532,6 +545,112 @@ void TestCloudCourierConnection::serverFailures()
     QVERIFY2(reply.error && reply.error->startsWith(error), qPrintable(reply.error.value_or("(none)")));
     if (failure == int(FakeDropboxServer::Failure::RateLimited))
         QVERIFY(reply.error->contains("Error summary: too_many_requests/"));
+}
+
+void TestCloudCourierConnection::plainHttpToAnotherHostIsRefused()
+{
+    qputenv("PENDULO_DROPBOX_API_URL", "http://api.dropboxapi.com/2/");
+    CloudCourierConnection *courier = connect();
+    const auto reply = await<AccountInfoReply>([&](auto done) { courier->getAccountInfoWithReply(done); });
+    QVERIFY2(reply.error && reply.error->startsWith("(0): Invalid Dropbox endpoint address"),
+             qPrintable(reply.error.value_or("(none)")));
+    QVERIFY(m_server->requests().isEmpty());
+}
+
+void TestCloudCourierConnection::unusualAnswers_data()
+{
+    QTest::addColumn<QString>("route");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("outcome"); // "error: ..." or what the successful reply held
+
+    const QString upgrade = QStringLiteral("auth/token/from_oauth1");
+    QTest::newRow("upgrade without body")
+        << upgrade << 200 << QByteArray() << "error: Failed to update oauth token";
+    QTest::newRow("upgrade answer not an object")
+        << upgrade << 200 << QByteArray("[1]") << "error: Invalid upgrade token response";
+    QTest::newRow("upgrade to another token type")
+        << upgrade << 200 << QByteArray(R"({"token_type": "mac", "access_token": "x"})")
+        << "error: Invalid upgrade token type";
+    QTest::newRow("upgrade to an empty token")
+        << upgrade << 200 << QByteArray(R"({"token_type": "bearer", "access_token": ""})")
+        << "error: Invalid upgrade token";
+    QTest::newRow("upgrade answered as text is still read")
+        << upgrade << 200 << QByteArray(R"({"token_type": "bearer", "access_token": "new"})") << "token: new";
+
+    const QString account = QStringLiteral("users/get_current_account");
+    QTest::newRow("account without a name")
+        << account << 200 << QByteArray(R"({"account_id": "dbid:x"})")
+        << QStringLiteral("error: (200): \nError details: ") + QLatin1String(R"({"account_id": "dbid:x"})");
+
+    const QString continuation = QStringLiteral("files/list_folder/continue");
+    QTest::newRow("listing not modified") << continuation << 304 << QByteArray() << "cursor: sent-cursor";
+    QTest::newRow("listing not JSON")
+        << continuation << 200 << QByteArray("<html>") << "error: Invalid folder content";
+
+    const QString upload = QStringLiteral("files/upload");
+    QTest::newRow("upload without metadata")
+        << upload << 200 << QByteArray()
+        << "error: Invalid return data for PUT file command. Metadata not found!";
+    QTest::newRow("upload metadata not JSON")
+        << upload << 200 << QByteArray("{") << "error: Invalid metadata for PUT file command. Invalid JSON!";
+    QTest::newRow("upload metadata without path")
+        << upload << 200 << QByteArray(R"({"rev": "a1b2c3d4e5"})")
+        << "error: Invalid metadata for PUT file command. 'path_lower' property not found!";
+    QTest::newRow("upload stored elsewhere")
+        << upload << 200 << QByteArray(R"({"path_lower": "/sync/2016-03 (conflicted copy).json"})")
+        << "error: Failed to update file: 2016-03.json. Revision mismatch.";
+
+    const QString remove = QStringLiteral("files/delete");
+    QTest::newRow("delete refused with a user message")
+        << remove << 409
+        << QByteArray(R"({"error": {".tag": "other"}, "user_message": {"locale": "en", "text": "Not now"}})")
+        << "error: Not now";
+    QTest::newRow("delete refused otherwise")
+        << remove << 409 << QByteArray(R"({"error": {".tag": "other"}})")
+        << R"(error: DELETE file operation failed: {"error": {".tag": "other"}})";
+    QTest::newRow("delete answered 404") << remove << 404 << QByteArray() << "done";
+}
+
+void TestCloudCourierConnection::unusualAnswers()
+{
+    QFETCH(QString, route);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    QFETCH(QString, outcome);
+    qputenv("PENDULO_DROPBOX_APP_KEY", "abcdefghij12345");
+    m_server->answerNextRequest(route, status, body,
+                                route.contains(QLatin1String("oauth1")) ? "text/plain" : "application/json");
+    CloudCourierConnection *courier = connect();
+
+    auto describe = [](const std::optional<QString> &error, const QString &success) {
+        return error ? QStringLiteral("error: ") + *error : success;
+    };
+    QString actual;
+    if (route == QLatin1String("auth/token/from_oauth1")) {
+        const auto r =
+            await<UpgradeTokenReply>([&](auto done) { courier->upgradeTokenWithTokenSecret("s", done); });
+        actual = describe(r.error, QStringLiteral("token: ") + r.token.value_or("(none)"));
+    } else if (route == QLatin1String("users/get_current_account")) {
+        const auto r = await<AccountInfoReply>([&](auto done) { courier->getAccountInfoWithReply(done); });
+        actual = describe(r.error, QStringLiteral("account"));
+    } else if (route == QLatin1String("files/list_folder/continue")) {
+        const auto r = await<ChangesReply>(
+            [&](auto done) { courier->syncGetChangesForCursor(QStringLiteral("sent-cursor"), done); });
+        QVERIFY(!r.entries);
+        actual = describe(r.error, QStringLiteral("cursor: ") + r.cursor.value_or("(none)"));
+    } else if (route == QLatin1String("files/upload")) {
+        const auto r = await<PutFileReply>([&](auto done) {
+            courier->syncPutFile(fileWith("x")->handle(), QStringLiteral("2016-03.json"), std::nullopt, done);
+        });
+        QCOMPARE(r.metadata.has_value(), !r.error);
+        actual = describe(r.error, QStringLiteral("stored"));
+    } else {
+        const auto r = await<DeleteFileReply>(
+            [&](auto done) { courier->syncDeleteFile(QStringLiteral("a.json"), done); });
+        actual = describe(r.error, QStringLiteral("done"));
+    }
+    QCOMPARE(actual, outcome);
 }
 
 void TestCloudCourierConnection::connectionsDoNotShareTokenOrFolder()
@@ -617,6 +736,21 @@ QByteArray replyFrame(const QCborMap &arguments, quint64 id = 1, int files = 0)
 }
 
 } // namespace
+
+void TestCloudCourierConnection::replySentJustBeforeTheServiceEndsIsDelivered()
+{
+    qputenv("PENDULO_COURIER_PATH", QCoreApplication::applicationFilePath().toUtf8());
+    qputenv("TST_COURIER_REPLY_HEX",
+            replyFrame({{QStringLiteral("displayName"), "Ann"}, {QStringLiteral("accountId"), "dbid:1"}})
+                .toHex());
+    auto restore = qScopeGuard([] { qunsetenv("TST_COURIER_REPLY_HEX"); });
+    auto *courier = new CloudCourierConnection;
+    m_connections.append(courier);
+    const auto reply = await<AccountInfoReply>([&](auto done) { courier->getAccountInfoWithReply(done); });
+    QVERIFY(!reply.connectionError);
+    QCOMPARE(reply.displayName, QStringLiteral("Ann"));
+    QCOMPARE(reply.accountId, QStringLiteral("dbid:1"));
+}
 
 void TestCloudCourierConnection::malformedReplyClosesConnection_data()
 {

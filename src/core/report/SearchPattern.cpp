@@ -100,10 +100,14 @@ bool SearchPattern::matchesUtf8(std::string_view text) const
 {
     if (m_empty)
         return true;
-    foldedText.clear();
+    // Never more code points than bytes: fill a buffer of that size without growing it.
+    if (foldedText.size() < text.size())
+        foldedText.resize(text.size());
+    char32_t *out = foldedText.data();
+    size_t count = 0;
     for (size_t i = 0; i < text.size();)
-        foldedText.push_back(folded(decodeUtf8(text, i)));
-    return matchesFolded(foldedText);
+        out[count++] = folded(decodeUtf8(text, i));
+    return matchesFolded(std::u32string_view(out, count));
 }
 
 // Wildcard matching of the whole text: on a mismatch, the last "*" takes one more character. Linear

@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -272,6 +273,13 @@ bool CloudCourierConnection::ensureStarted(CourierConnectionError *error)
     });
     connect(process, &QProcess::finished, this, [this, process](int exitCode, QProcess::ExitStatus status) {
         if (process != m_process)
+            return;
+        // Replies the service sent before it ended still count; reading them reaches the end of stream,
+        // which breaks the connection for the calls left.
+        QPointer<CloudCourierConnection> self(this);
+        if (m_channel)
+            m_channel->readPending();
+        if (!self || process != m_process)
             return;
         breakConnection(connectionError(
             CourierConnectionError::ConnectionInterrupted,

@@ -45,6 +45,9 @@ public:
     // Closes the socket without calling the close handler.
     void close();
 
+    // Reads and delivers whatever the socket holds now, without waiting for the event loop.
+    void readPending() { readAvailable(); }
+
 private:
     struct Outgoing
     {

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QTemporaryFile>
@@ -327,8 +328,12 @@ void DropboxClient::syncPutFile(QFile &file, const QString &name, const std::opt
 
 void DropboxClient::syncGetFile(const QString &name, std::function<void(const GetFileReply &)> reply)
 {
-    auto download = QSharedPointer<QTemporaryFile>::create(m_temporaryFolder + QLatin1Char('/') + name +
-                                                           QStringLiteral(".XXXXXX"));
+    // Only the last part of the name goes into the template, so that no name can place the file
+    // outside the temporary folder.
+    const QString localName = QFileInfo(name).fileName();
+    auto download = QSharedPointer<QTemporaryFile>::create(
+        m_temporaryFolder + QLatin1Char('/') +
+        (localName.isEmpty() ? QStringLiteral("download") : localName) + QStringLiteral(".XXXXXX"));
     if (!download->open()) {
         GetFileReply answer;
         answer.error = QStringLiteral("GET file operation failed. Unable to create a temporary file: %1")

@@ -157,6 +157,7 @@ struct FakeDropboxServer::State
     bool resetNextContinue = false;
     bool cursorsRejected = false;
     std::deque<PlannedFailure> failures;
+    std::deque<std::pair<QString, Reply>> cannedAnswers;
     QList<Request> requests;
 
     Reply handle(const QString &endpoint, const QString &route, const httplib::Request &request);
@@ -436,6 +437,17 @@ void FakeDropboxServer::failNextRequests(Failure failure, int count, const QStri
     d->failures.push_back({failure, count, route, delayMs});
 }
 
+void FakeDropboxServer::answerNextRequest(const QString &route, int status, const QByteArray &body,
+                                          const QByteArray &contentType)
+{
+    std::lock_guard lock(d->mutex);
+    Reply reply;
+    reply.status = status;
+    reply.body = body;
+    reply.contentType = contentType;
+    d->cannedAnswers.emplace_back(route, reply);
+}
+
 void FakeDropboxServer::clearFailures()
 {
     std::lock_guard lock(d->mutex);
@@ -499,6 +511,13 @@ Reply FakeDropboxServer::State::handle(const QString &endpoint, const QString &r
                                     QByteArray::fromStdString(value));
         recorded.body = QByteArray::fromStdString(request.body);
         requests.append(recorded);
+        for (auto it = cannedAnswers.begin(); it != cannedAnswers.end(); ++it) {
+            if (it->first == route) {
+                const Reply canned = it->second;
+                cannedAnswers.erase(it);
+                return canned;
+            }
+        }
         failure = takeFailure(route);
     }
     if (failure) {

@@ -72,6 +72,11 @@ public:
     void failNextRequests(Failure failure, int count = 1, const QString &route = {}, int delayMs = 0);
     void clearFailures();
 
+    // The next request for `route` gets exactly this answer instead of the real one, for answers the
+    // service never gives on its own but a client must survive.
+    void answerNextRequest(const QString &route, int status, const QByteArray &body,
+                           const QByteArray &contentType = "application/json");
+
     struct Request
     {
         QString endpoint;                     // "api" or "content"
