@@ -11,6 +11,7 @@ std::weak_ordering ActivityHashItem::orderedSort(const ActivityHashItem &other) 
     const int byUid = m_uid.compare(other.m_uid, Qt::CaseSensitive);
     if (byUid != 0)
         return byUid < 0 ? std::weak_ordering::less : std::weak_ordering::greater;
+    // Converting local times is costly; uids rarely repeat, so this runs seldom.
     return m_modifiedAt.toMSecsSinceEpoch() <=> other.m_modifiedAt.toMSecsSinceEpoch();
 }
 
@@ -18,13 +19,13 @@ QString ActivityHashItem::hashForItems(QList<ActivityHashItem> items)
 {
     std::sort(items.begin(), items.end(),
               [](const ActivityHashItem &a, const ActivityHashItem &b) { return a.orderedSort(b) < 0; });
-    QString joined;
-    joined.reserve(items.size() * 56);
+    QByteArray joined;
+    joined.reserve(items.size() * 64);
     for (const ActivityHashItem &item : std::as_const(items)) {
-        joined.append(SyncDate::toString(item.modifiedAt()));
-        joined.append(item.uid());
+        SyncDate::appendTo(joined, item.modifiedAt());
+        joined.append(item.uid().toUtf8());
     }
-    return md5String(joined);
+    return hexadecimalString(QCryptographicHash::hash(joined, QCryptographicHash::Md5));
 }
 
 QString md5String(const QString &text)

@@ -4,12 +4,19 @@ namespace SyncDate {
 
 namespace {
 
-void appendPadded(QString &out, int value, int width)
+// Writes value with at least `width` digits, zero-padded.
+void appendPadded(QByteArray &out, int value, int width)
 {
-    const QString digits = QString::number(value);
-    for (qsizetype i = digits.size(); i < width; ++i)
-        out.append(QLatin1Char('0'));
-    out.append(digits);
+    char digits[12];
+    int count = 0;
+    do {
+        digits[count++] = char('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    for (int i = count; i < width; ++i)
+        out.append('0');
+    while (count > 0)
+        out.append(digits[--count]);
 }
 
 // Reads `count` digits at `pos`; -1 when one is not a digit.
@@ -27,29 +34,35 @@ int digitsAt(QStringView text, qsizetype pos, qsizetype count)
 
 } // namespace
 
-QString toString(const QDateTime &date)
+void appendTo(QByteArray &out, const QDateTime &date)
 {
     if (!date.isValid())
-        return {};
-    const QDateTime local = date.toLocalTime();
+        return;
+    // Dates read from the store are local already; converting again would cost a time-zone lookup.
+    const QDateTime local = date.timeSpec() == Qt::LocalTime ? date : date.toLocalTime();
     const QDate day = local.date();
     const QTime time = local.time();
-    QString out;
-    out.reserve(19);
     if (day.year() < 0)
-        out.append(QLatin1Char('-'));
+        out.append('-');
     appendPadded(out, std::abs(day.year()), 3);
-    out.append(QLatin1Char('-'));
+    out.append('-');
     appendPadded(out, day.month(), 2);
-    out.append(QLatin1Char('-'));
+    out.append('-');
     appendPadded(out, day.day(), 2);
-    out.append(QLatin1Char('T'));
+    out.append('T');
     appendPadded(out, time.hour(), 2);
-    out.append(QLatin1Char(':'));
+    out.append(':');
     appendPadded(out, time.minute(), 2);
-    out.append(QLatin1Char(':'));
+    out.append(':');
     appendPadded(out, time.second(), 2);
-    return out;
+}
+
+QString toString(const QDateTime &date)
+{
+    QByteArray out;
+    out.reserve(20);
+    appendTo(out, date);
+    return date.isValid() ? QString::fromLatin1(out) : QString();
 }
 
 QDateTime fromString(const QString &text)

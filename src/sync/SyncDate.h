@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDateTime>
 #include <QString>
 
@@ -8,6 +9,8 @@
 namespace SyncDate {
 
 QString toString(const QDateTime &date);
+// The same, appended to a byte buffer (ASCII); nothing for an invalid date.
+void appendTo(QByteArray &out, const QDateTime &date);
 // An invalid QDateTime when the text is not in the date form or cannot be read as a date.
 QDateTime fromString(const QString &text);
 
