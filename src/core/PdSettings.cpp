@@ -481,6 +481,21 @@ void PdSettings::setCsvFieldSeparator(const QString &separator)
     writeValue(CsvFieldSeparatorKey, separator);
 }
 
+// Export formats: raw values for the export layer, which owns their stored form.
+QVariant PdSettings::exportFormatValue(const QString &key) const
+{
+    if (key != CsvRowFormatKey && key != XmlPropertiesKey)
+        return QVariant();
+    return accessValue(key);
+}
+
+void PdSettings::setExportFormatValue(const QString &key, const QVariant &value)
+{
+    if (key != CsvRowFormatKey && key != XmlPropertiesKey)
+        return;
+    writeValue(key, value);
+}
+
 int PdSettings::defaultActivityExportFormat() const
 {
     const qint64 format = integerOr(accessValue(DefaultExportFormatKey), 0);

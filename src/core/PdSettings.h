@@ -151,9 +151,13 @@ public:
     QString csvFieldSeparator() const;
     void setCsvFieldSeparator(const QString &separator);
 
-    // Export formats: the accessors of "csv_row_format" and "xml_properties" (getCSVFormat, setCSVFormat,
-    // getDefaultCSVFormat, getXMLFormat, setXMLFormat, getDefaultXMLFormat) belong here and come with the
-    // export fields they store.
+    // Export formats: the raw values of "csv_row_format" and "xml_properties" (the keys below only). The
+    // export layer gives them meaning (ExportFormatSettings: getCSVFormat, setCSVFormat, getXMLFormat,
+    // setXMLFormat and the defaults). Invalid when the key is absent; registered defaults apply.
+    static inline const QString CsvRowFormatKey = QStringLiteral("csv_row_format");
+    static inline const QString XmlPropertiesKey = QStringLiteral("xml_properties");
+    QVariant exportFormatValue(const QString &key) const;
+    void setExportFormatValue(const QString &key, const QVariant &value);
 
     // 0 CSV, 1 XML; anything else reads as 0.
     int defaultActivityExportFormat() const;

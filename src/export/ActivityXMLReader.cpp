@@ -1,0 +1,139 @@
+#include "ActivityXMLReader.h"
+
+#include "Activity.h"
+#include "ImportStore.h"
+#include "UnicodeDatePattern.h"
+#include "store/Context.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+namespace {
+
+const QString DateTimePattern = QStringLiteral("yyy-MM-dd'T'HH:mm:ss");
+
+ActivityXMLReader::Result failure(ActivityXMLReader::Status status, const QString &message)
+{
+    ActivityXMLReader::Result result;
+    result.status = status;
+    result.message = message;
+    return result;
+}
+
+} // namespace
+
+ActivityXMLReader::Result ActivityXMLReader::readFile(const QString &filePath)
+{
+    QFile file(filePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return failure(Status::Unreadable,
+                       QStringLiteral("Cannot read %1: %2").arg(filePath, file.errorString()));
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return failure(Status::Unreadable,
+                       QStringLiteral("Cannot read %1: %2").arg(filePath, file.errorString()));
+    return readData(data);
+}
+
+ActivityXMLReader::Result ActivityXMLReader::readData(const QByteArray &data)
+{
+    const UnicodeDatePattern pattern(DateTimePattern);
+    QXmlStreamReader reader(data);
+    Result result;
+    bool sawRoot = false;
+    bool rootIsActivities = false;
+    int activityElements = 0;
+
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::DTD) {
+            if (!reader.entityDeclarations().isEmpty() ||
+                reader.text().contains(QLatin1StringView("<!ENTITY")))
+                return failure(Status::EntitiesRejected,
+                               QStringLiteral("The file declares XML entities, which are not accepted."));
+            continue;
+        }
+        if (token != QXmlStreamReader::StartElement)
+            continue;
+        if (!sawRoot) {
+            sawRoot = true;
+            rootIsActivities = reader.name() == u"activities";
+            if (!rootIsActivities)
+                reader.skipCurrentElement();
+            continue;
+        }
+        // Direct children of the root only.
+        if (reader.name() != u"activity") {
+            reader.skipCurrentElement();
+            continue;
+        }
+        ++activityElements;
+        const QXmlStreamAttributes attributes = reader.attributes();
+        Record record;
+        record.uid = attributes.value(QLatin1StringView("uid")).trimmed().toString();
+        record.invoiced = attributes.value(QLatin1StringView("invoiced")) == u"1";
+        record.timeFrom = attributes.hasAttribute(QLatin1StringView("from"))
+                              ? pattern.parse(attributes.value(QLatin1StringView("from")).toString())
+                              : QDateTime();
+        record.timeTo = attributes.hasAttribute(QLatin1StringView("to"))
+                            ? pattern.parse(attributes.value(QLatin1StringView("to")).toString())
+                            : QDateTime();
+        record.text = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+        if (record.timeFrom.isValid() && record.timeTo.isValid())
+            result.records.append(record);
+        else
+            ++result.skipped;
+    }
+
+    if (reader.hasError()) {
+        return failure(Status::NotXml, QStringLiteral("Not a well-formed XML file (line %1, column %2: %3)")
+                                           .arg(reader.lineNumber())
+                                           .arg(reader.columnNumber())
+                                           .arg(reader.errorString()));
+    }
+    if (!sawRoot)
+        return failure(Status::NotXml, QStringLiteral("Not an XML file: it has no root element"));
+    if (!rootIsActivities)
+        return failure(Status::WrongRoot, QStringLiteral("The file's root element is not \"activities\""));
+    if (activityElements == 0)
+        return failure(Status::NoActivities, QStringLiteral("The file holds no \"activity\" element"));
+    return result;
+}
+
+QList<Activity *> ActivityXMLReader::insertRecords(const QList<Record> &records, Context &context,
+                                                   PdError *saveError)
+{
+    QList<Activity *> activities;
+    activities.reserve(records.size());
+    for (const Record &record : records) {
+        Activity *activity = context.insertActivity();
+        if (!record.uid.isEmpty())
+            activity->setUid(record.uid);
+        activity->setInvoiced(record.invoiced);
+        activity->setTimeFrom(record.timeFrom);
+        activity->setTimeTo(record.timeTo);
+        activity->setText(record.text);
+        activities.append(activity);
+    }
+    PdError error;
+    if (!context.save(&error) && saveError)
+        *saveError = error;
+    return activities;
+}
+
+ActivityXMLReader::Result ActivityXMLReader::importActivitiesFromFile(const QString &filePath,
+                                                                      ImportStore &importStore)
+{
+    Result result = readFile(filePath);
+    if (!result.ok())
+        return result;
+    PdError storeError;
+    if (!importStore.ensurePersistentStore(&storeError)) {
+        Result failed = failure(Status::StoreFailed, storeError.toString());
+        failed.saveError = storeError;
+        return failed;
+    }
+    result.activities =
+        insertRecords(result.records, *importStore.importManagedObjectContext(), &result.saveError);
+    return result;
+}
