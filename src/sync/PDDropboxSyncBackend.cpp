@@ -355,9 +355,12 @@ void PDDropboxSyncBackend::downloadFileWithName(const QString &fileName,
                 reportError(reply.connectionError->message());
                 return;
             }
-            // A missing file is no failure when none was expected: the service names it by its status,
-            // with or without a message.
-            if (reply.status == 404 && !expected) {
+            // A missing file is no failure when none was expected: the service names it by its status
+            // (Dropbox answers 409 with "not_found" for a missing path), with or without a message.
+            const bool missing =
+                reply.status == 404 ||
+                (reply.status == 409 && reply.error && reply.error->contains(QStringLiteral("not_found")));
+            if (missing && !expected) {
                 callback(false);
                 return;
             }

@@ -1,10 +1,12 @@
 #include "PDDropboxSyncBackend.h"
 
+#include "FakeDropboxServer.h"
 #include "PdSettings.h"
 #include "fakes/FakeKeychain.h"
 
 #include <QDir>
 #include <QJsonDocument>
+#include <QMutex>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -27,6 +29,30 @@ QJsonArray entries(const char *json)
 {
     return QJsonDocument::fromJson(json).array();
 }
+
+// What the completions and the error handler of backend operations reported, in order ("error: ..."
+// or "result: ..."); they arrive on the service connection's thread.
+struct Outcome
+{
+    mutable QMutex mutex;
+    QStringList reports;
+
+    void add(const QString &report)
+    {
+        QMutexLocker lock(&mutex);
+        reports.append(report);
+    }
+    qsizetype count() const
+    {
+        QMutexLocker lock(&mutex);
+        return reports.size();
+    }
+    QString last() const
+    {
+        QMutexLocker lock(&mutex);
+        return reports.constLast();
+    }
+};
 
 } // namespace
 
@@ -260,6 +286,85 @@ private Q_SLOTS:
             !backend.connectDropboxAccountWithName(QString(), QStringLiteral("dbid:1"), QStringLiteral("t")));
         QCOMPARE(m_settings->dropboxAccountID(), QString());
         QCOMPARE(changed.count(), 0);
+    }
+
+    // Transfers through the service process against the fake server.
+    void guardsTransfersWithRevisions()
+    {
+        FakeDropboxServer server;
+        QVERIFY(server.start());
+        server.exportEnvironment();
+        server.addAccount(QStringLiteral("dbid:1"), QStringLiteral("Ada"));
+        server.addToken(QStringLiteral("token-1"), QStringLiteral("dbid:1"));
+        const QByteArray content = R"({"activities":[]})";
+        const QString rev =
+            server.putFile(QStringLiteral("dbid:1"), QStringLiteral("/sync/2016-03.json"), content);
+        m_keychain.setItem(QStringLiteral("oauth2_token"), QStringLiteral("token-1"));
+        m_settings->setDropboxHash(QStringLiteral("cursor-1"));
+
+        PDDropboxSyncBackend backend(*m_settings, m_keychain);
+        auto outcome = std::make_shared<Outcome>();
+        backend.setErrorHandler(
+            [outcome](const QString &message) { outcome->add(QStringLiteral("error: ") + message); });
+        const auto step = [&](const std::function<void()> &operation) {
+            const qsizetype before = outcome->count();
+            operation();
+            if (!QTest::qWaitFor([&] { return outcome->count() > before; }, 20000))
+                return QStringLiteral("no answer");
+            return outcome->last();
+        };
+        const auto result = [outcome](const QString &text) {
+            outcome->add(QStringLiteral("result: ") + text);
+        };
+        const QString cache = m_folder.filePath(QStringLiteral("2016-03.json"));
+
+        QCOMPARE(step([&] { backend.initializeBackend([=] { result("ready"); }); }),
+                 QStringLiteral("result: ready"));
+        const auto download = [&](const QString &name, const std::optional<PDTmpSyncFile> &expected) {
+            return step([&] {
+                backend.downloadFileWithName(name, expected, cache,
+                                             [=](bool exists) { result(exists ? "exists" : "missing"); });
+            });
+        };
+        QCOMPARE(
+            download("2016-03.json", PDTmpSyncFile(2016, 3, 1, "0000stale")),
+            QStringLiteral("error: Invalid revision for 2016-03.json file. Expected revision: 0000stale, "
+                           "received revision: %1. File has been changed on Dropbox.")
+                .arg(rev));
+        QVERIFY(!QFile::exists(cache));
+        QCOMPARE(download("2016-03.json", PDTmpSyncFile(2016, 3, 1, rev)), QStringLiteral("result: exists"));
+        QFile cached(cache);
+        QVERIFY(cached.open(QIODevice::ReadOnly));
+        QCOMPARE(cached.readAll(), content);
+        QCOMPARE(download("2016-04.json", std::nullopt), QStringLiteral("result: missing"));
+
+        cached.close();
+        QVERIFY(cached.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        cached.write(R"({"activities":[{"uid":"1"}]})");
+        cached.close();
+
+        // An upload over a version that is no longer there forgets the cursor.
+        const QString failed =
+            step([&] { backend.uploadFile(cache, PDTmpSyncFile(2016, 3, 1, "0000stale"), result); });
+        QVERIFY2(failed.startsWith("error: ") && failed.endsWith("\n\nPlease retry sync"),
+                 qPrintable(failed));
+        QTRY_COMPARE(m_settings->dropboxHash(), QString());
+        QCOMPARE(backend.cursor(), std::nullopt);
+
+        const QString uploaded =
+            step([&] { backend.uploadFile(cache, PDTmpSyncFile(2016, 3, 1, rev), result); });
+        QCOMPARE(uploaded, "result: " + server.fileRevision(QStringLiteral("dbid:1"),
+                                                            QStringLiteral("/sync/2016-03.json")));
+        QVERIFY(uploaded != "result: " + rev);
+
+        QCOMPARE(step([&] { backend.deleteFile(PDTmpSyncFile(2016, 3), [=] { result("deleted"); }); }),
+                 QStringLiteral("result: deleted"));
+        QVERIFY(!server.fileContent(QStringLiteral("dbid:1"), QStringLiteral("/sync/2016-03.json")));
+
+        server.expireToken(QStringLiteral("token-1"));
+        const QString refused =
+            step([&] { backend.deleteFile(PDTmpSyncFile(2016, 4), [=] { result("deleted"); }); });
+        QVERIFY2(refused.startsWith(QStringLiteral("error: ")), qPrintable(refused));
     }
 };
 
