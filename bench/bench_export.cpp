@@ -137,36 +137,40 @@ void BM_ExportXML(benchmark::State &state)
 }
 BENCHMARK(BM_ExportXML)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-QString exportedXml()
+// The first `count` activities exported with the XML default fields, written once.
+QString exportedXml(int count)
 {
     LoadedStore &store = loadedStore();
-    const QString path = store.filePath(QStringLiteral("import.xml"));
+    const QString path = store.filePath(QStringLiteral("import-%1.xml").arg(count));
     if (!QFileInfo::exists(path))
-        ActivityExporter::exportXML(store.activities(), path, ExportFormatSettings::getDefaultXMLFormat());
+        ActivityExporter::exportXML(store.activities().mid(0, count), path,
+                                    ExportFormatSettings::getDefaultXMLFormat());
     return path;
 }
 
-// Reading the exported file into a new temporary store (parse, insert, save with tag resolution).
+// Reading an exported file into a new temporary store (parse, insert, save with tag resolution).
 void BM_ImportXML(benchmark::State &state)
 {
-    const QString path = exportedXml();
+    const int count = int(state.range(0));
+    const QString path = exportedXml(count);
     FakeClock clock(StoreGenerator::endOfData().addDays(1));
     for (auto _ : state) {
         ImportStore importStore(clock);
         importStore.setRemoveFilesOnDestruction(true);
         const ActivityXMLReader::Result result =
             ActivityXMLReader::importActivitiesFromFile(path, importStore);
-        if (!result.ok() || result.saveError || result.activities.size() != fullStore.activities)
+        if (!result.ok() || result.saveError || result.activities.size() != count)
             state.SkipWithError("import failed");
     }
-    state.SetItemsProcessed(state.iterations() * fullStore.activities);
+    state.SetItemsProcessed(state.iterations() * count);
 }
-BENCHMARK(BM_ImportXML)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ImportXML)->Unit(benchmark::kMillisecond)->Arg(10000)->Arg(30000)->Arg(100000)->Iterations(1);
 
 // Copying every imported activity into an empty main store.
 void BM_CopyIntoEmptyMainStore(benchmark::State &state)
 {
-    const QString path = exportedXml();
+    const int count = int(state.range(0));
+    const QString path = exportedXml(count);
     FakeClock clock(StoreGenerator::endOfData().addDays(1));
     ImportStore importStore(clock);
     importStore.setRemoveFilesOnDestruction(true);
@@ -181,15 +185,20 @@ void BM_CopyIntoEmptyMainStore(benchmark::State &state)
         state.ResumeTiming();
         const ActivityImporter::Result result =
             ActivityImporter::importActivities(imported.activities, *mainStore);
-        if (!result.ok() || result.count != fullStore.activities)
+        if (!result.ok() || result.count != count)
             state.SkipWithError("copy failed");
         state.PauseTiming();
         mainStore.reset();
         state.ResumeTiming();
     }
-    state.SetItemsProcessed(state.iterations() * fullStore.activities);
+    state.SetItemsProcessed(state.iterations() * count);
 }
-BENCHMARK(BM_CopyIntoEmptyMainStore)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CopyIntoEmptyMainStore)
+    ->Unit(benchmark::kMillisecond)
+    ->Arg(10000)
+    ->Arg(30000)
+    ->Arg(100000)
+    ->Iterations(1);
 
 } // namespace
 

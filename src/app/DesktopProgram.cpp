@@ -1,9 +1,8 @@
 #include "DesktopProgram.h"
 
-#include "LaunchArguments.h"
+#include "controller/DesktopController.h"
 #include "linux/SingleInstance.h"
 #include "linux/TerminationSignals.h"
-#include "window/MainWindow.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
@@ -30,26 +29,7 @@ int runDesktopProgram(int argc, char *argv[])
         break;
     }
 
+    // The controller quits through its own path on these, so the running activity is ended and saved.
     TerminationSignals termination;
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &application,
-                     &QCoreApplication::quit);
-
-    MainWindow window;
-    QObject::connect(&window, &MainWindow::quitRequested, &application, &QCoreApplication::quit);
-    QObject::connect(&instance, &SingleInstance::argumentsReceived, &window,
-                     [&window](const QStringList &handed) {
-                         qCInfo(lcApp) << "Arguments from another start:" << handed;
-                         const LaunchArguments launch(handed);
-                         for (const QUrl &url : launch.penduloUrls())
-                             qCInfo(lcApp) << "No handler for" << url.scheme() << "addresses yet";
-                         if (launch.penduloUrls().isEmpty() && !launch.isLaunchFromHelper()) {
-                             window.show();
-                             window.raise();
-                             window.activateWindow();
-                         }
-                     });
-
-    if (!LaunchArguments(arguments).isLaunchFromHelper())
-        window.show();
-    return QApplication::exec();
+    return DesktopController::run(instance, termination, arguments);
 }

@@ -13,6 +13,7 @@
 #include "store/Context.h"
 
 #include <QDir>
+#include <QSet>
 
 namespace {
 
@@ -41,15 +42,17 @@ QString readProblem(const ActivityXMLReader::Result &result, const QString &file
     return {};
 }
 
-// How many of the activities have a uid that the store holds already.
-int countStored(const QList<Activity *> &activities, Context &mainContext)
+// How many of the activities overwrite an activity: one stored already, or one copied before them.
+int countOverwriting(const QList<Activity *> &activities, Context &mainContext)
 {
-    int stored = 0;
+    int overwriting = 0;
+    QSet<QString> copied;
     for (const Activity *activity : activities) {
-        if (mainContext.activityWithUid(activity->uid()))
-            ++stored;
+        if (copied.contains(activity->uid()) || mainContext.activityWithUid(activity->uid()))
+            ++overwriting;
+        copied.insert(activity->uid());
     }
-    return stored;
+    return overwriting;
 }
 
 } // namespace
@@ -118,7 +121,7 @@ int ImportCommand::run(const QStringList &arguments)
         return CliStatus::fail(Verb, error, CliStatus::Failure);
 
     if (dryRun) {
-        const int stored = countStored(activities, *session.mainContext(&error));
+        const int stored = countOverwriting(activities, *session.mainContext(&error));
         const PDDurationTransformer durations(session.settings().reportDurationFormat());
         QString output;
         if (!rows.isEmpty())

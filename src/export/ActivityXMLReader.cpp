@@ -20,6 +20,18 @@ ActivityXMLReader::Result failure(ActivityXMLReader::Status status, const QStrin
     return result;
 }
 
+// The later instant with the same local wall-clock reading, in the hour that happens twice when clocks go
+// back; invalid for any other time.
+QDateTime laterOccurrence(const QDateTime &moment)
+{
+    for (int minutes = 15; minutes <= 180; minutes += 15) {
+        const QDateTime candidate = moment.addSecs(minutes * 60);
+        if (candidate.time() == moment.time() && candidate.date() == moment.date())
+            return candidate;
+    }
+    return QDateTime();
+}
+
 } // namespace
 
 ActivityXMLReader::Result ActivityXMLReader::readFile(const QString &filePath)
@@ -78,6 +90,13 @@ ActivityXMLReader::Result ActivityXMLReader::readData(const QByteArray &data)
         record.timeTo = attributes.hasAttribute(QLatin1StringView("to"))
                             ? pattern.parse(attributes.value(QLatin1StringView("to")).toString())
                             : QDateTime();
+        // Files carry local times without offset: an end in the repeated hour that reads as lying before
+        // the start means its second occurrence.
+        if (record.timeFrom.isValid() && record.timeTo.isValid() && record.timeTo <= record.timeFrom) {
+            const QDateTime later = laterOccurrence(record.timeTo);
+            if (later.isValid() && later > record.timeFrom)
+                record.timeTo = later;
+        }
         record.text = reader.readElementText(QXmlStreamReader::IncludeChildElements);
         if (record.timeFrom.isValid() && record.timeTo.isValid())
             result.records.append(record);

@@ -358,6 +358,8 @@ private Q_SLOTS:
             "from=\"2016-03-08T14:00:00\" to=\"2016-03-08T15:00:00\">Call @Acme #support</activity>"
             "<activity uid=\"NEW-ONE\" from=\"2016-04-01T08:00:00\" to=\"2016-04-01T08:10:00\">"
             "Plan @Gamma</activity>"
+            "<activity uid=\"NEW-ONE\" from=\"2016-04-02T08:00:00\" to=\"2016-04-02T08:05:00\">"
+            "Plan again @Gamma</activity>"
             "<activity from=\"2016-04-01 08:00:00\" to=\"2016-04-01T09:00:00\">No valid start</activity>"
             "</activities>");
         const QByteArray checksum = storeChecksum();
@@ -368,12 +370,12 @@ private Q_SLOTS:
         QVERIFY2(run.out.contains(QLatin1String("Call @Acme #support")), qPrintable(run.out));
         QVERIFY(!run.out.contains(QLatin1String("No valid start")));
         QCOMPARE(lastLine(run.out),
-                 QStringLiteral("Would import 2 activities (1 new, 1 overwriting stored ones)"));
+                 QStringLiteral("Would import 3 activities (1 new, 2 overwriting stored ones)"));
         QVERIFY2(run.err.contains(QLatin1String("skipped 1")), qPrintable(run.err));
         QCOMPARE(storeChecksum(), checksum);
 
         const Run imported = pendulo({"import", file});
-        QCOMPARE(imported.out, QStringLiteral("Imported 2 activities\n"));
+        QCOMPARE(imported.out, QStringLiteral("Imported 3 activities\n"));
         QCOMPARE(storedActivities(), qint64(samples().size() + 1));
         const Run report = pendulo({"report", "--period", "day", "--date", "2016-03-08"});
         QCOMPARE(lastLine(report.out), QStringLiteral("Total: 01:00:00"));

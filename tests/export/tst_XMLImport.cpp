@@ -203,6 +203,33 @@ private Q_SLOTS:
         QVERIFY(timer.elapsed() < 2000);
     }
 
+    void endInTheRepeatedHourAfterTheStart()
+    {
+        // 30 October 2016: clocks go back from 03:00 summer time to 02:00 winter time.
+        const QDateTime startSummer = QDateTime::fromSecsSinceEpoch(
+            QDateTime(QDate(2016, 10, 30), QTime(0, 50), Qt::UTC).toSecsSinceEpoch());
+        const QDateTime endWinter = startSummer.addSecs(40 * 60); // 02:10 winter time
+        QCOMPARE(startSummer.time(), QTime(2, 50));
+        QCOMPARE(endWinter.time(), QTime(2, 10));
+        const QByteArray xml =
+            "<activities>" + element(R"(from="2016-10-30T02:50:00" to="2016-10-30T02:10:00")") +
+            element(R"(from="2016-10-30T01:50:00" to="2016-10-30T02:10:00")") +
+            element(R"(from="2016-03-05T10:00:00" to="2016-03-05T09:00:00")") + "</activities>";
+        const ActivityXMLReader::Result result = ActivityXMLReader::readData(xml);
+        QVERIFY(result.ok());
+        QCOMPARE(result.records.size(), 3);
+        QCOMPARE(result.records.at(0).timeTo.toSecsSinceEpoch() -
+                     result.records.at(0).timeFrom.toSecsSinceEpoch(),
+                 40 * 60);
+        QCOMPARE(result.records.at(0).timeTo, endWinter);
+        // An end that already lies after the start keeps its first reading; other reversed spans stay as
+        // they are.
+        QCOMPARE(result.records.at(1).timeTo.toSecsSinceEpoch() -
+                     result.records.at(1).timeFrom.toSecsSinceEpoch(),
+                 20 * 60);
+        QVERIFY(result.records.at(2).timeTo < result.records.at(2).timeFrom);
+    }
+
     void unreadableFile()
     {
         ExportFixture fixture;

@@ -1,0 +1,75 @@
+#include "controller/DesktopController.h"
+
+#include "Clock.h"
+#include "DropboxAuthorization.h"
+#include "PdSettings.h"
+#include "Pendulo_AppDelegate.h"
+#include "controller/MessageBoxErrorPresenter.h"
+#include "controller/MessageBoxQuitConfirmation.h"
+#include "linux/DesktopUrlOpener.h"
+#include "linux/PdKeychain.h"
+#include "linux/SingleInstance.h"
+#include "linux/TerminationSignals.h"
+#include "linux/TrayStatusItem.h"
+#include "linux/XdgAutostartLoginItem.h"
+#include "window/MainWindow.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace DesktopController {
+
+namespace {
+
+// The helper next to this program (a build folder or an installation), else the one in PATH.
+QString helperProgram()
+{
+    const QString sibling = QCoreApplication::applicationDirPath() + QStringLiteral("/pendulo-helper");
+    return QFileInfo(sibling).isExecutable() ? sibling : QStringLiteral("pendulo-helper");
+}
+
+} // namespace
+
+int run(SingleInstance &instance, TerminationSignals &termination, const QStringList &arguments)
+{
+    QSettings userSettings; // ~/.config/Pendulo/Pendulo.conf
+    XdgAutostartLoginItem loginItem(helperProgram());
+    PdSettings::Platform settingsPlatform;
+    settingsPlatform.loginItem = &loginItem;
+    PdSettings settings(&userSettings, settingsPlatform);
+
+    Clock &clock = Clock::system();
+    MessageBoxErrorPresenter errorPresenter;
+    MessageBoxQuitConfirmation quitConfirmation;
+    StoreController storeController(settings, clock, errorPresenter);
+    storeController.setQuitConfirmation(&quitConfirmation);
+
+    TrayStatusItem tray;
+    PdKeychain keychain;
+    DesktopUrlOpener urlOpener;
+    DropboxAuthorization dropboxAuthorization;
+
+    Pendulo_AppDelegate::Platform platform;
+    platform.clock = &clock;
+    platform.statusItem = &tray;
+    platform.keychain = &keychain;
+    platform.urlOpener = &urlOpener;
+    Pendulo_AppDelegate::Features features;
+    features.dropboxAuthorization = &dropboxAuthorization;
+    Pendulo_AppDelegate delegate(settings, storeController, platform, features);
+    errorPresenter.setParent(delegate.window());
+    quitConfirmation.setParent(delegate.window());
+
+    QObject::connect(&instance, &SingleInstance::argumentsReceived, &delegate,
+                     &Pendulo_AppDelegate::handleArguments);
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &delegate,
+                     &Pendulo_AppDelegate::requestQuit);
+    QObject::connect(&delegate, &Pendulo_AppDelegate::terminateApproved, qApp, &QCoreApplication::quit);
+
+    if (!delegate.applicationDidFinishLaunching(arguments))
+        return 1;
+    return QApplication::exec();
+}
+
+} // namespace DesktopController
