@@ -4,12 +4,14 @@
 #include "PDDropboxSyncBackend.h"
 #include "SyncLog.h"
 
+#include "Notifications.h"
+
 DropboxConnection::DropboxConnection(DropboxAuthorization &authorization, PdSettings &settings,
-                                     Keychain &keychain, Notify notify)
+                                     Keychain &keychain, Notifications &notifications)
     : m_authorization(authorization)
     , m_settings(settings)
     , m_keychain(keychain)
-    , m_notify(std::move(notify))
+    , m_notifications(notifications)
 {}
 
 bool DropboxConnection::handleRedirect(const QUrl &url)
@@ -19,14 +21,13 @@ bool DropboxConnection::handleRedirect(const QUrl &url)
         return false;
     PDDropboxSyncBackend backend(m_settings, m_keychain);
     if (!backend.connectDropboxAccountWithName(QString(), result->accountId, result->accessToken)) {
-        if (m_notify)
-            m_notify(QStringLiteral("Dropbox"),
-                     QStringLiteral("Could not connect with Dropbox: the token could not be stored in the "
-                                    "keychain"));
+        m_notifications.show(
+            QStringLiteral("Dropbox"),
+            QStringLiteral("Could not connect with Dropbox: the token could not be stored in the "
+                           "keychain"));
         return false;
     }
-    if (m_notify)
-        m_notify(QStringLiteral("Dropbox"), QStringLiteral("Connected with Dropbox"));
+    m_notifications.show(QStringLiteral("Dropbox"), QStringLiteral("Connected with Dropbox"));
     PDDropboxSyncBackend::syncDropboxAccountInfo(m_settings, m_keychain);
     return true;
 }

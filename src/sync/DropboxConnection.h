@@ -1,12 +1,10 @@
 #pragma once
 
-#include <QString>
 #include <QUrl>
-
-#include <functional>
 
 class DropboxAuthorization;
 class Keychain;
+class Notifications;
 class PdSettings;
 
 // Finishes connecting a Dropbox account when the browser hands back the address Dropbox redirected to.
@@ -14,12 +12,9 @@ class PdSettings;
 class DropboxConnection
 {
 public:
-    // Shows a desktop notification (title, text); the shell passes its notifications' show().
-    using Notify = std::function<void(const QString &title, const QString &body)>;
-
     // All four must outlive this object. `authorization` is the one whose address the user opened.
     DropboxConnection(DropboxAuthorization &authorization, PdSettings &settings, Keychain &keychain,
-                      Notify notify);
+                      Notifications &notifications);
 
     // An address that answers our pending request connects the account (token in the keychain, account
     // id in the settings), shows "Connected with Dropbox" and fetches the account's display name in the
@@ -30,5 +25,5 @@ private:
     DropboxAuthorization &m_authorization;
     PdSettings &m_settings;
     Keychain &m_keychain;
-    Notify m_notify;
+    Notifications &m_notifications;
 };

@@ -5,6 +5,7 @@
 #include "FakeDropboxServer.h"
 #include "PdSettings.h"
 #include "fakes/FakeKeychain.h"
+#include "fakes/FakeNotifications.h"
 
 #include <QSettings>
 #include <QSignalSpy>
@@ -30,14 +31,11 @@ private:
     std::unique_ptr<QSettings> m_store;
     std::unique_ptr<PdSettings> m_settings;
     std::unique_ptr<FakeKeychain> m_keychain;
-    QList<QStringList> m_notifications;
+    std::unique_ptr<FakeNotifications> m_notifications;
 
     std::unique_ptr<DropboxConnection> connection(DropboxAuthorization &authorization)
     {
-        return std::make_unique<DropboxConnection>(authorization, *m_settings, *m_keychain,
-                                                   [this](const QString &title, const QString &body) {
-                                                       m_notifications.append({title, body});
-                                                   });
+        return std::make_unique<DropboxConnection>(authorization, *m_settings, *m_keychain, *m_notifications);
     }
 
 private Q_SLOTS:
@@ -56,7 +54,7 @@ private Q_SLOTS:
         m_store->clear();
         m_settings = std::make_unique<PdSettings>(m_store.get());
         m_keychain = std::make_unique<FakeKeychain>();
-        m_notifications.clear();
+        m_notifications = std::make_unique<FakeNotifications>();
     }
 
     void connectsTheAccountAndLearnsItsName()
@@ -71,7 +69,8 @@ private Q_SLOTS:
         QVERIFY(connection(authorization)->handleRedirect(returned));
         QCOMPARE(m_keychain->items().value(QStringLiteral("oauth2_token")), QStringLiteral("token-7"));
         QCOMPARE(m_settings->dropboxAccountID(), QStringLiteral("dbid:7"));
-        QCOMPARE(m_notifications, (QList<QStringList>{{"Dropbox", "Connected with Dropbox"}}));
+        QCOMPARE(m_notifications->shown,
+                 (QList<QPair<QString, QString>>{{"Dropbox", "Connected with Dropbox"}}));
         QTRY_COMPARE(m_settings->dropboxAccountName(), QStringLiteral("Ada Lovelace"));
         QCOMPARE(changed.count(), 2); // connected, then named
         QCOMPARE(m_server.requestsFor(QStringLiteral("users/get_current_account")).size(), 1);
@@ -103,7 +102,7 @@ private Q_SLOTS:
         QVERIFY(!connection(authorization)->handleRedirect(returned));
         QVERIFY(m_keychain->items().isEmpty());
         QCOMPARE(m_settings->dropboxAccountID(), QString());
-        QVERIFY(m_notifications.isEmpty());
+        QVERIFY(m_notifications->shown.isEmpty());
     }
 
     void saysSoWhenTheKeychainRefusesTheToken()
@@ -117,8 +116,9 @@ private Q_SLOTS:
 
         QVERIFY(!connection(authorization)->handleRedirect(returned));
         QCOMPARE(m_settings->dropboxAccountID(), QString());
-        QCOMPARE(m_notifications.size(), 1);
-        QVERIFY(m_notifications.first().at(1).startsWith(QStringLiteral("Could not connect with Dropbox")));
+        QCOMPARE(m_notifications->shown.size(), 1);
+        QVERIFY(m_notifications->shown.first().second.startsWith(
+            QStringLiteral("Could not connect with Dropbox")));
     }
 };
 
