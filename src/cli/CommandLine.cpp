@@ -1,10 +1,12 @@
 #include "CommandLine.h"
 
 #include "CliStatus.h"
+#include "DropboxCommand.h"
 #include "ExportCommand.h"
 #include "ImportCommand.h"
 #include "ReportCommand.h"
 #include "SettingsCommand.h"
+#include "SyncCommand.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>
@@ -24,6 +26,8 @@ constexpr Verb Verbs[] = {
     {"export", ExportCommand::run, "Write activities to a CSV or XML file"},
     {"import", ImportCommand::run, "Import the activities of an XML file"},
     {"settings", SettingsCommand::run, "List, show or change settings"},
+    {"dropbox", DropboxCommand::run, "Connect or disconnect Dropbox, or show the connection"},
+    {"sync", SyncCommand::run, "Sync the activities with Dropbox once"},
 };
 
 const Verb *verbNamed(const QString &name)
