@@ -138,6 +138,8 @@ template <class T> T *Context::insertObject()
     T *object = static_cast<T *>(adopt(std::unique_ptr<StoredObject>(new T(this))));
     object->m_state = StoredObject::State::Inserted;
     m_inserted.append(object);
+    if (isTag(object->entity()))
+        m_pendingTags.append(object);
     object->awakeFromInsert();
     return object;
 }
@@ -173,6 +175,8 @@ void Context::markUpdated(StoredObject *object)
         return;
     object->m_state = StoredObject::State::Updated;
     m_updated.append(object);
+    if (isTag(object->entity()))
+        m_pendingTags.append(object);
 }
 
 void Context::deleteObject(StoredObject *object)
@@ -292,15 +296,28 @@ qint64 Context::count(EntityType entity, const QString &where, const QVariantLis
     }
 }
 
+QList<StoredObject *> Context::pendingTags(EntityType entity)
+{
+    // Drop entries that were saved, refreshed, dropped or deleted since they were noted.
+    m_pendingTags.removeIf([](const StoredObject *object) {
+        return object->m_state != StoredObject::State::Inserted &&
+               object->m_state != StoredObject::State::Updated;
+    });
+    QList<StoredObject *> result;
+    for (StoredObject *object : std::as_const(m_pendingTags)) {
+        if (object->entity() == entity && !result.contains(object))
+            result.append(object);
+    }
+    return result;
+}
+
 StoredObject *Context::tagNamed(EntityType entity, const QString &name)
 {
     const QString key = TagEntity::nameKeyFor(name);
     // Pending objects first: their names may differ from the stored ones.
-    for (const QList<StoredObject *> *pending : {&m_inserted, &m_updated}) {
-        for (StoredObject *object : *pending) {
-            if (object->entity() == entity && static_cast<TagEntity *>(object)->nameKey() == key)
-                return object;
-        }
+    for (StoredObject *object : pendingTags(entity)) {
+        if (static_cast<TagEntity *>(object)->nameKey() == key)
+            return object;
     }
     const QList<StoredObject *> stored =
         fetchObjects(entity, {QStringLiteral("name_key = ?"), {key}, QStringLiteral("id"), -1});
@@ -358,14 +375,10 @@ std::optional<qint64> Context::maxTagPosition(EntityType entity)
     } catch (const std::exception &e) {
         qCWarning(lcStore, "Reading the highest position failed: %s", e.what());
     }
-    for (const QList<StoredObject *> *pending : {&m_inserted, &m_updated}) {
-        for (StoredObject *object : *pending) {
-            if (object->entity() != entity)
-                continue;
-            const std::optional<qint64> position = static_cast<TagEntity *>(object)->position();
-            if (position && (!highest || *position > *highest))
-                highest = position;
-        }
+    for (StoredObject *object : pendingTags(entity)) {
+        const std::optional<qint64> position = static_cast<TagEntity *>(object)->position();
+        if (position && (!highest || *position > *highest))
+            highest = position;
     }
     return highest;
 }
@@ -669,6 +682,7 @@ SaveNotification Context::finishSave(const QList<StoredObject *> &adopted)
     m_inserted.clear();
     m_updated.clear();
     m_deleted.clear();
+    m_pendingTags.clear();
     for (StoredObject *object : inserted) {
         const ObjectId id = object->objectId();
         object->m_state = StoredObject::State::Clean;

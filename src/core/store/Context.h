@@ -139,6 +139,7 @@ private:
     StoredObject *loadedOrNew(EntityType entity, qint64 rowId, const QVariantList &values);
     QList<StoredObject *> fetchObjects(EntityType entity, const FetchRequest &request,
                                        PdError *error = nullptr);
+    QList<StoredObject *> pendingTags(EntityType entity);
     StoredObject *tagNamed(EntityType entity, const QString &name);
     StoredObject *findOrCreateTag(EntityType entity, const QString &name);
     std::optional<qint64> maxTagPosition(EntityType entity);
@@ -164,5 +165,8 @@ private:
     QHash<ObjectId, StoredObject *> m_registered;         // saved records by identity
     QList<StoredObject *> m_inserted;
     QList<StoredObject *> m_updated;
+    // The projects and tasks among m_inserted and m_updated (entries whose object is no longer pending
+    // are skipped when read), so name lookups during a large save do not scan every pending activity.
+    QList<StoredObject *> m_pendingTags;
     QList<StoredObject *> m_deleted;
 };
