@@ -1,6 +1,7 @@
 #include "controller/UrlEventHandler.h"
 
 #include "DropboxAuthorization.h"
+#include "DropboxConnection.h"
 
 #include <QLoggingCategory>
 
@@ -14,10 +15,17 @@ bool UrlEventHandler::handleUrl(const QUrl &url)
                qUtf8Printable(url.host()));
         return false;
     }
+    if (m_connection) {
+        // The connection tells the user the outcome itself.
+        const bool connected = m_connection->handleRedirect(url);
+        qCInfo(lcAppController,
+               connected ? "Connected the Dropbox account" : "A Dropbox address connected no account");
+        return connected;
+    }
     if (!m_authorization || !m_authorization->handleRedirect(url)) {
         qCInfo(lcAppController, "Ignored a Dropbox address that answers no pending authorisation");
         return false;
     }
-    qCInfo(lcAppController, "Dropbox authorised Pendulo; no handler yet to connect the account");
+    qCInfo(lcAppController, "Dropbox authorised Pendulo, but this build cannot connect the account");
     return true;
 }
