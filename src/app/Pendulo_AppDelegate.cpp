@@ -26,6 +26,7 @@
 
 #include <QGuiApplication>
 #include <QLoggingCategory>
+#include <QMessageBox>
 #include <QTimer>
 
 Q_LOGGING_CATEGORY(lcAppController, "pendulo.app.controller")
@@ -50,6 +51,7 @@ Pendulo_AppDelegate::Pendulo_AppDelegate(PdSettings &settings, StoreController &
     , m_urlHandler(std::make_unique<UrlEventHandler>(features.dropboxAuthorization))
 {
     Q_ASSERT(platform.clock && platform.statusItem);
+    m_urlHandler->setDropboxConnection(features.dropboxConnection);
 }
 
 Pendulo_AppDelegate::Pendulo_AppDelegate(PdSettings &settings, StoreController &storeController,
@@ -391,10 +393,28 @@ void Pendulo_AppDelegate::importActivities()
 
 void Pendulo_AppDelegate::showPreferences(int tabIndex)
 {
-    if (m_features.windows)
+    if (m_features.windows) {
         m_features.windows->showPreferences(tabIndex);
-    else
-        qCInfo(lcAppController, "No preferences window in this build");
+        return;
+    }
+    qCInfo(lcAppController, "No preferences window in this build");
+    if (tabIndex == syncPreferencesTab)
+        showInformation(tr("Setup sync"), setupSyncMessage());
+}
+
+QString Pendulo_AppDelegate::setupSyncMessage()
+{
+    return tr("To sync with Dropbox, connect your account on the command line with\n\n"
+              "    pendulo dropbox connect --token\n\n"
+              "Pendulo then syncs on its own and whenever you choose the sync command.");
+}
+
+void Pendulo_AppDelegate::showInformation(const QString &title, const QString &text)
+{
+    // Not modal to the whole program: tracking and the status item keep working meanwhile.
+    auto *box = new QMessageBox(QMessageBox::Information, title, text, QMessageBox::Ok, m_window.get());
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void Pendulo_AppDelegate::showOnlineHelp()
@@ -442,7 +462,7 @@ void Pendulo_AppDelegate::updateSyncMethodTitle()
 void Pendulo_AppDelegate::onSyncAction()
 {
     if (m_settings.syncMethod() == PdSettings::SyncNone)
-        showPreferences(2);
+        showPreferences(syncPreferencesTab);
     else if (m_features.syncManager)
         m_features.syncManager->startSync();
     else

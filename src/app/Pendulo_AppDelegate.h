@@ -18,6 +18,7 @@ class Clock;
 class ComputerEvents;
 class Context;
 class DropboxAuthorization;
+class DropboxConnection;
 class EditActivityStartTimeWindowController;
 class GlobalHotKeyMonitor;
 class IdleTimer;
@@ -64,7 +65,14 @@ public:
         SecondaryWindows *windows = nullptr;
         SyncScheduler *syncManager = nullptr;
         DropboxAuthorization *dropboxAuthorization = nullptr;
+        // Finishes connecting the account when the browser returns from the authorisation.
+        DropboxConnection *dropboxConnection = nullptr;
     };
+
+    // The preferences pane of the sync settings.
+    static constexpr int syncPreferencesTab = 2;
+    // What "Setup sync" tells while there is no preferences window: how to connect Dropbox.
+    static QString setupSyncMessage();
 
     static inline const QUrl onlineHelpBase = QUrl(QStringLiteral("https://penduloapp.com/manual/"));
     static inline const QUrl privacyPolicyUrl = QUrl(QStringLiteral("https://penduloapp.com/privacy"));
@@ -119,6 +127,8 @@ public:
     void showReport();
     void importActivities();
     void showPreferences(int tabIndex = std::numeric_limits<int>::max());
+    // A short information message over the main window, without blocking the program.
+    void showInformation(const QString &title, const QString &text);
     void showOnlineHelp();
     void showPrivacyPolicy();
     void onSyncAction();
