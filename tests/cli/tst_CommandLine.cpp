@@ -8,6 +8,8 @@
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
+#include "PenduloRun.h"
+
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -15,26 +17,11 @@
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = PenduloRun;
 
 Run pendulo(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(PENDULO_BIN_DIR "/pendulo"), arguments);
-    Run run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        run.err = QStringLiteral("did not finish: ") + process.errorString();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return runPendulo(arguments);
 }
 
 QDateTime local(int month, int day, int hour, int minute = 0)

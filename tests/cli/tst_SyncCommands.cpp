@@ -7,32 +7,19 @@
 #include "store/ObjectStore.h"
 
 #include <QDir>
+#include "PenduloRun.h"
+
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
 
 namespace {
 
-struct Run
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = PenduloRun;
 
 Run pendulo(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(PENDULO_BIN_DIR "/pendulo"), arguments);
-    Run run;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit) {
-        run.err = QStringLiteral("did not finish: ") + process.errorString();
-        return run;
-    }
-    run.exitCode = process.exitCode();
-    run.out = QString::fromUtf8(process.readAllStandardOutput());
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    return runPendulo(arguments);
 }
 
 void setSetting(const QString &key, const QVariant &value)
