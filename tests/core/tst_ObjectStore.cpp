@@ -366,6 +366,48 @@ private Q_SLOTS:
         QCOMPARE(other->taskNamed(looked) != nullptr, found);
     }
 
+    // Name lookups see pending projects under their current name only, and forget them once dropped.
+    void lookupsFollowRenamesAndRollbacks()
+    {
+        StoreFixture fixture;
+        Context &context = fixture.context();
+        Project *stored = context.findOrCreateProject(QStringLiteral("Acme"));
+        QVERIFY(context.save());
+
+        Project *fresh = context.findOrCreateProject(QStringLiteral("Beta"));
+        fresh->setName(QStringLiteral("Gamma"));
+        stored->setName(QStringLiteral("Delta"));
+        QCOMPARE(context.projectNamed(QStringLiteral("gamma")), fresh);
+        QCOMPARE(context.projectNamed(QStringLiteral("Beta")), nullptr);
+        QCOMPARE(context.projectNamed(QStringLiteral("DELTA")), stored);
+        QCOMPARE(context.projectNamed(QStringLiteral("Acme")), nullptr);
+        // A new project may take the name the stored one gave up.
+        Project *reused = context.findOrCreateProject(QStringLiteral("Acme"));
+        QVERIFY(reused != stored);
+
+        context.rollback();
+        QCOMPARE(context.projectNamed(QStringLiteral("Gamma")), nullptr);
+        QCOMPARE(context.projectNamed(QStringLiteral("Acme")), stored);
+        QCOMPARE(context.findOrCreateProject(QStringLiteral("gamma"))->name(), QStringLiteral("gamma"));
+        QVERIFY(context.save());
+        QCOMPARE(fixture.rowCount(QStringLiteral("project")), 2);
+    }
+
+    // One save of many activities naming the same few tags makes each tag once.
+    void largeSaveMakesEachTagOnce()
+    {
+        StoreFixture fixture;
+        for (int i = 0; i < 300; ++i)
+            StoreFixture::makeActivity(fixture.context(),
+                                       QStringLiteral("work @P%1 #t%2 #T%3").arg(i % 7).arg(i % 5).arg(i % 3),
+                                       nine.addSecs(i * 60), nine.addSecs(i * 60 + 30));
+        QVERIFY(fixture.context().save());
+        QCOMPARE(fixture.rowCount(QStringLiteral("project")), 7);
+        QCOMPARE(fixture.rowCount(QStringLiteral("task")), 5);
+        // #tN and #TN name the same task when i % 5 == i % 3, that is for i % 15 in {0, 1, 2}.
+        QCOMPARE(fixture.rowCount(QStringLiteral("activity_task")), 300 * 2 - 60);
+    }
+
     void deletingAnActivityKeepsItsProjectAndTasks()
     {
         StoreFixture fixture;

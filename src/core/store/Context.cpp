@@ -16,6 +16,7 @@
 #include <SQLiteCpp/Transaction.h>
 
 #include <QLoggingCategory>
+#include <QSet>
 
 #include <stdexcept>
 
@@ -25,8 +26,39 @@ namespace {
 
 struct Table
 {
+    Table(const char *tableName, const QStringList &tableColumns)
+        : name(tableName)
+        , columns(tableColumns)
+    {
+        const QLatin1String table(name);
+        const QString list = columns.join(QStringLiteral(", "));
+        QStringList placeholders;
+        QStringList assignments;
+        for (const QString &column : columns) {
+            placeholders.append(QStringLiteral("?"));
+            assignments.append(column + QStringLiteral(" = ?"));
+        }
+        select = QStringLiteral("SELECT id, %1 FROM %2").arg(list, table);
+        QString insertText = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                                 .arg(table, list, placeholders.join(QStringLiteral(", ")));
+        // Another context may have created the same name since this one looked: take over its row.
+        if (columns.contains(QStringLiteral("name_key")))
+            insertText += QStringLiteral(" ON CONFLICT(name_key) DO NOTHING");
+        insert = insertText.toStdString();
+        update = QStringLiteral("UPDATE %1 SET %2 WHERE id = ?")
+                     .arg(table, assignments.join(QStringLiteral(", ")))
+                     .toStdString();
+        remove = QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(table).toStdString();
+        selectById = (select + QStringLiteral(" WHERE id = ?")).toStdString();
+    }
+
     const char *name;
     QStringList columns;
+    QString select;
+    std::string insert;
+    std::string update;
+    std::string remove;
+    std::string selectById;
 };
 
 const Table &tableOf(EntityType entity)
@@ -55,9 +87,7 @@ const Table &tableOf(EntityType entity)
 
 QString selectSql(EntityType entity)
 {
-    const Table &table = tableOf(entity);
-    return QStringLiteral("SELECT id, %1 FROM %2")
-        .arg(table.columns.join(QStringLiteral(", ")), QLatin1String(table.name));
+    return tableOf(entity).select;
 }
 
 QVariantList readValues(SQLite::Statement &query, int firstColumn, int count)
@@ -72,6 +102,18 @@ QVariantList readValues(SQLite::Statement &query, int firstColumn, int count)
 bool isTag(EntityType entity)
 {
     return entity == EntityType::Project || entity == EntityType::Task;
+}
+
+bool isPending(const StoredObject *object)
+{
+    return object->state() == StoredObject::State::Inserted ||
+           object->state() == StoredObject::State::Updated;
+}
+
+// Whether an index entry still names a pending tag with that key.
+bool isPendingTagWithKey(const StoredObject *object, const QString &key)
+{
+    return isPending(object) && static_cast<const TagEntity *>(object)->nameKey() == key;
 }
 
 // The record an object with pending changes was to update is gone.
@@ -138,8 +180,10 @@ template <class T> T *Context::insertObject()
     T *object = static_cast<T *>(adopt(std::unique_ptr<StoredObject>(new T(this))));
     object->m_state = StoredObject::State::Inserted;
     m_inserted.append(object);
-    if (isTag(object->entity()))
+    if (isTag(object->entity())) {
         m_pendingTags.append(object);
+        indexPendingTag(object);
+    }
     object->awakeFromInsert();
     return object;
 }
@@ -175,8 +219,10 @@ void Context::markUpdated(StoredObject *object)
         return;
     object->m_state = StoredObject::State::Updated;
     m_updated.append(object);
-    if (isTag(object->entity()))
+    if (isTag(object->entity())) {
         m_pendingTags.append(object);
+        indexPendingTag(object);
+    }
 }
 
 void Context::deleteObject(StoredObject *object)
@@ -257,11 +303,11 @@ QList<StoredObject *> Context::fetchObjects(EntityType entity, const FetchReques
         sql += QStringLiteral(" LIMIT %1").arg(request.limit);
     const int columnCount = static_cast<int>(tableOf(entity).columns.size());
     try {
-        SQLite::Statement query(*m_database, sql.toStdString());
-        SqlValues::bindAll(query, request.arguments);
-        while (query.executeStep()) {
+        StatementCache::Lease query = statement(sql.toStdString());
+        SqlValues::bindAll(*query, request.arguments);
+        while (query->executeStep()) {
             StoredObject *object =
-                loadedOrNew(entity, query.getColumn(0).getInt64(), readValues(query, 1, columnCount));
+                loadedOrNew(entity, query->getColumn(0).getInt64(), readValues(*query, 1, columnCount));
             if (!object->isDeleted())
                 result.append(object);
         }
@@ -296,36 +342,88 @@ qint64 Context::count(EntityType entity, const QString &where, const QVariantLis
     }
 }
 
+StatementCache::Lease Context::statement(const std::string &sql)
+{
+    return m_statements.acquire(*m_database, sql);
+}
+
 QList<StoredObject *> Context::pendingTags(EntityType entity)
 {
     // Drop entries that were saved, refreshed, dropped or deleted since they were noted.
-    m_pendingTags.removeIf([](const StoredObject *object) {
-        return object->m_state != StoredObject::State::Inserted &&
-               object->m_state != StoredObject::State::Updated;
-    });
+    m_pendingTags.removeIf([](const StoredObject *object) { return !isPending(object); });
     QList<StoredObject *> result;
+    QSet<StoredObject *> seen;
     for (StoredObject *object : std::as_const(m_pendingTags)) {
-        if (object->entity() == entity && !result.contains(object))
+        if (object->entity() == entity && !seen.contains(object)) {
+            seen.insert(object);
             result.append(object);
+        }
     }
     return result;
+}
+
+QHash<QString, StoredObject *> &Context::pendingTagIndex(EntityType entity)
+{
+    return entity == EntityType::Project ? m_pendingProjectsByKey : m_pendingTasksByKey;
+}
+
+// Notes a pending tag under its current name key; an earlier pending tag with that key keeps its place.
+void Context::indexPendingTag(StoredObject *tag)
+{
+    const QString key = static_cast<TagEntity *>(tag)->nameKey();
+    StoredObject *&entry = pendingTagIndex(tag->entity())[key];
+    if (!entry || !isPendingTagWithKey(entry, key))
+        entry = tag;
+}
+
+void Context::rebuildPendingTagIndex()
+{
+    m_pendingProjectsByKey.clear();
+    m_pendingTasksByKey.clear();
+    for (EntityType entity : {EntityType::Project, EntityType::Task}) {
+        for (StoredObject *tag : pendingTags(entity))
+            indexPendingTag(tag);
+    }
+}
+
+StoredObject *Context::pendingTagNamed(EntityType entity, const QString &key)
+{
+    const QHash<QString, StoredObject *> &index = pendingTagIndex(entity);
+    StoredObject *entry = index.value(key);
+    if (!entry || isPendingTagWithKey(entry, key))
+        return entry;
+    rebuildPendingTagIndex();
+    return pendingTagIndex(entity).value(key);
+}
+
+StoredObject *Context::storedTagNamed(EntityType entity, const QString &key)
+{
+    QHash<QString, StoredObject *> &found =
+        entity == EntityType::Project ? m_storedProjectsByKey : m_storedTasksByKey;
+    if (m_savingHooksRun) {
+        StoredObject *known = found.value(key);
+        if (known && !known->isDeleted() && static_cast<TagEntity *>(known)->nameKey() == key)
+            return known;
+    }
+    const QList<StoredObject *> stored =
+        fetchObjects(entity, {QStringLiteral("name_key = ?"), {key}, QStringLiteral("id"), -1});
+    for (StoredObject *object : stored) {
+        if (static_cast<TagEntity *>(object)->nameKey() == key) {
+            if (m_savingHooksRun)
+                found.insert(key, object);
+            return object;
+        }
+    }
+    return nullptr;
 }
 
 StoredObject *Context::tagNamed(EntityType entity, const QString &name)
 {
     const QString key = TagEntity::nameKeyFor(name);
     // Pending objects first: their names may differ from the stored ones.
-    for (StoredObject *object : pendingTags(entity)) {
-        if (static_cast<TagEntity *>(object)->nameKey() == key)
-            return object;
-    }
-    const QList<StoredObject *> stored =
-        fetchObjects(entity, {QStringLiteral("name_key = ?"), {key}, QStringLiteral("id"), -1});
-    for (StoredObject *object : stored) {
-        if (static_cast<TagEntity *>(object)->nameKey() == key)
-            return object;
-    }
-    return nullptr;
+    if (StoredObject *pending = pendingTagNamed(entity, key))
+        return pending;
+    return storedTagNamed(entity, key);
 }
 
 Project *Context::projectNamed(const QString &name)
@@ -367,11 +465,11 @@ std::optional<qint64> Context::maxTagPosition(EntityType entity)
 {
     std::optional<qint64> highest;
     try {
-        SQLite::Statement query(*m_database, QStringLiteral("SELECT MAX(position) FROM %1")
-                                                 .arg(QLatin1String(tableOf(entity).name))
-                                                 .toStdString());
-        if (query.executeStep() && !query.getColumn(0).isNull())
-            highest = query.getColumn(0).getInt64();
+        StatementCache::Lease query = statement(QStringLiteral("SELECT MAX(position) FROM %1")
+                                                    .arg(QLatin1String(tableOf(entity).name))
+                                                    .toStdString());
+        if (query->executeStep() && !query->getColumn(0).isNull())
+            highest = query->getColumn(0).getInt64();
     } catch (const std::exception &e) {
         qCWarning(lcStore, "Reading the highest position failed: %s", e.what());
     }
@@ -389,11 +487,11 @@ QList<qint64> Context::taskRowIdsOfActivity(qint64 activityRowId)
     if (activityRowId == 0)
         return rowIds;
     try {
-        SQLite::Statement query(*m_database,
-                                "SELECT task_id FROM activity_task WHERE activity_id = ? ORDER BY task_id");
-        query.bind(1, static_cast<int64_t>(activityRowId));
-        while (query.executeStep())
-            rowIds.append(query.getColumn(0).getInt64());
+        StatementCache::Lease query =
+            statement("SELECT task_id FROM activity_task WHERE activity_id = ? ORDER BY task_id");
+        query->bind(1, static_cast<int64_t>(activityRowId));
+        while (query->executeStep())
+            rowIds.append(query->getColumn(0).getInt64());
     } catch (const std::exception &e) {
         qCWarning(lcStore, "Reading the tasks of an activity failed: %s", e.what());
     }
@@ -420,12 +518,11 @@ bool Context::readRow(StoredObject *object)
     const EntityType entity = object->entity();
     const int columnCount = static_cast<int>(tableOf(entity).columns.size());
     try {
-        SQLite::Statement query(*m_database,
-                                (selectSql(entity) + QStringLiteral(" WHERE id = ?")).toStdString());
-        query.bind(1, static_cast<int64_t>(object->m_rowId));
-        if (!query.executeStep())
+        StatementCache::Lease query = statement(tableOf(entity).selectById);
+        query->bind(1, static_cast<int64_t>(object->m_rowId));
+        if (!query->executeStep())
             return false;
-        object->setColumnValues(readValues(query, 1, columnCount));
+        object->setColumnValues(readValues(*query, 1, columnCount));
     } catch (const std::exception &e) {
         qCWarning(lcStore, "Re-reading a %s failed: %s", tableOf(entity).name, e.what());
         return false;
@@ -509,11 +606,15 @@ void Context::mergeChanges(const SaveNotification &notification)
 
 void Context::runWillSaveHooks()
 {
+    m_savingHooksRun = true;
     const QList<StoredObject *> changed = m_inserted + m_updated;
     for (StoredObject *object : changed) {
         if (!object->isDeleted())
             object->willSave();
     }
+    m_savingHooksRun = false;
+    m_storedProjectsByKey.clear();
+    m_storedTasksByKey.clear();
 }
 
 PdError Context::validatePending()
@@ -584,63 +685,34 @@ void Context::writePending(QList<StoredObject *> &adopted)
 void Context::writeObject(StoredObject *object, QList<StoredObject *> &adopted)
 {
     const Table &table = tableOf(object->entity());
-    const QLatin1String tableName(table.name);
     switch (object->m_state) {
     case StoredObject::State::Deleted: {
-        SQLite::Statement remove(*m_database,
-                                 QStringLiteral("DELETE FROM %1 WHERE id = ?").arg(tableName).toStdString());
-        remove.bind(1, static_cast<int64_t>(object->m_rowId));
-        remove.exec();
+        StatementCache::Lease remove = statement(table.remove);
+        remove->bind(1, static_cast<int64_t>(object->m_rowId));
+        remove->exec();
         return;
     }
     case StoredObject::State::Inserted: {
-        QStringList placeholders;
-        for (qsizetype i = 0; i < table.columns.size(); ++i)
-            placeholders.append(QStringLiteral("?"));
-        QString sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(tableName, table.columns.join(QStringLiteral(", ")),
-                               placeholders.join(QStringLiteral(", ")));
-        // Another context may have created the same name since this one looked: take over its row.
-        if (isTag(object->entity()))
-            sql += QStringLiteral(" ON CONFLICT(name_key) DO NOTHING");
-        SQLite::Statement insert(*m_database, sql.toStdString());
-        SqlValues::bindAll(insert, object->columnValues());
-        insert.exec();
+        StatementCache::Lease insert = statement(table.insert);
+        SqlValues::bindAll(*insert, object->columnValues());
+        insert->exec();
         if (m_database->getChanges() > 0) {
             object->m_rowId = m_database->getLastInsertRowid();
         } else {
-            auto *tag = static_cast<TagEntity *>(object);
-            SQLite::Statement existing(
-                *m_database,
-                QStringLiteral("SELECT id FROM %1 WHERE name_key = ?").arg(tableName).toStdString());
-            existing.bind(1, tag->nameKey().toStdString());
-            if (!existing.executeStep())
-                throw std::runtime_error("a conflicting name vanished");
-            object->m_rowId = existing.getColumn(0).getInt64();
-            SQLite::Statement rename(
-                *m_database,
-                QStringLiteral("UPDATE %1 SET name = ? WHERE id = ?").arg(tableName).toStdString());
-            rename.bind(1, tag->name().toStdString());
-            rename.bind(2, static_cast<int64_t>(object->m_rowId));
-            rename.exec();
+            adoptConflictingTag(static_cast<TagEntity *>(object), table.name);
             adopted.append(object);
         }
         break;
     }
     case StoredObject::State::Updated: {
-        QStringList assignments;
-        for (const QString &column : table.columns)
-            assignments.append(column + QStringLiteral(" = ?"));
-        SQLite::Statement update(*m_database, QStringLiteral("UPDATE %1 SET %2 WHERE id = ?")
-                                                  .arg(tableName, assignments.join(QStringLiteral(", ")))
-                                                  .toStdString());
+        StatementCache::Lease update = statement(table.update);
         const QVariantList values = object->columnValues();
-        SqlValues::bindAll(update, values);
-        update.bind(static_cast<int>(values.size()) + 1, static_cast<int64_t>(object->m_rowId));
-        update.exec();
+        SqlValues::bindAll(*update, values);
+        update->bind(static_cast<int>(values.size()) + 1, static_cast<int64_t>(object->m_rowId));
+        update->exec();
         if (m_database->getChanges() == 0)
             throw ObjectGone(QStringLiteral("the %1 record %2 no longer exists")
-                                 .arg(tableName)
+                                 .arg(QLatin1String(table.name))
                                  .arg(object->m_rowId)
                                  .toStdString());
         break;
@@ -652,23 +724,44 @@ void Context::writeObject(StoredObject *object, QList<StoredObject *> &adopted)
         writeTaskLinks(static_cast<Activity *>(object));
 }
 
+// An insert of a tag met a record with the same name key: the new object takes over that row and its
+// name.
+void Context::adoptConflictingTag(TagEntity *tag, const char *table)
+{
+    const QLatin1String tableName(table);
+    StatementCache::Lease existing =
+        statement(QStringLiteral("SELECT id FROM %1 WHERE name_key = ?").arg(tableName).toStdString());
+    existing->bind(1, tag->nameKey().toStdString());
+    if (!existing->executeStep())
+        throw std::runtime_error("a conflicting name vanished");
+    tag->m_rowId = existing->getColumn(0).getInt64();
+    StatementCache::Lease rename =
+        statement(QStringLiteral("UPDATE %1 SET name = ? WHERE id = ?").arg(tableName).toStdString());
+    rename->bind(1, tag->name().toStdString());
+    rename->bind(2, static_cast<int64_t>(tag->m_rowId));
+    rename->exec();
+}
+
 void Context::writeTaskLinks(Activity *activity)
 {
     if (!activity->tasksNeedWriting())
         return;
     const int64_t activityRowId = activity->m_rowId;
-    SQLite::Statement clear(*m_database, "DELETE FROM activity_task WHERE activity_id = ?");
-    clear.bind(1, activityRowId);
-    clear.exec();
-    SQLite::Statement link(*m_database,
-                           "INSERT OR IGNORE INTO activity_task (activity_id, task_id) VALUES (?, ?)");
+    // Row ids are never reused, so a just-inserted activity has no links to clear.
+    if (activity->m_state != StoredObject::State::Inserted) {
+        StatementCache::Lease clear = statement("DELETE FROM activity_task WHERE activity_id = ?");
+        clear->bind(1, activityRowId);
+        clear->exec();
+    }
+    StatementCache::Lease link =
+        statement("INSERT OR IGNORE INTO activity_task (activity_id, task_id) VALUES (?, ?)");
     for (const Task *task : activity->tasks()) {
         if (task->isDeleted() || task->m_rowId == 0)
             continue;
-        link.bind(1, activityRowId);
-        link.bind(2, static_cast<int64_t>(task->m_rowId));
-        link.exec();
-        link.reset();
+        link->bind(1, activityRowId);
+        link->bind(2, static_cast<int64_t>(task->m_rowId));
+        link->exec();
+        link->reset();
     }
 }
 
@@ -683,6 +776,8 @@ SaveNotification Context::finishSave(const QList<StoredObject *> &adopted)
     m_updated.clear();
     m_deleted.clear();
     m_pendingTags.clear();
+    m_pendingProjectsByKey.clear();
+    m_pendingTasksByKey.clear();
     for (StoredObject *object : inserted) {
         const ObjectId id = object->objectId();
         object->m_state = StoredObject::State::Clean;

@@ -3,6 +3,7 @@
 #include "ObjectId.h"
 #include "PdError.h"
 #include "SaveNotification.h"
+#include "StatementCache.h"
 
 #include <QDateTime>
 #include <QHash>
@@ -23,6 +24,7 @@ class ObjectStore;
 class PDSyncFile;
 class Project;
 class StoredObject;
+class TagEntity;
 class Task;
 
 // One fetch: an SQL condition and order over the entity's table columns (see docs/store.md), with `?`
@@ -139,7 +141,13 @@ private:
     StoredObject *loadedOrNew(EntityType entity, qint64 rowId, const QVariantList &values);
     QList<StoredObject *> fetchObjects(EntityType entity, const FetchRequest &request,
                                        PdError *error = nullptr);
+    StatementCache::Lease statement(const std::string &sql);
     QList<StoredObject *> pendingTags(EntityType entity);
+    QHash<QString, StoredObject *> &pendingTagIndex(EntityType entity);
+    void indexPendingTag(StoredObject *tag);
+    void rebuildPendingTagIndex();
+    StoredObject *pendingTagNamed(EntityType entity, const QString &key);
+    StoredObject *storedTagNamed(EntityType entity, const QString &key);
     StoredObject *tagNamed(EntityType entity, const QString &name);
     StoredObject *findOrCreateTag(EntityType entity, const QString &name);
     std::optional<qint64> maxTagPosition(EntityType entity);
@@ -153,6 +161,7 @@ private:
     PdError validatePending();
     void writePending(QList<StoredObject *> &adopted);
     void writeObject(StoredObject *object, QList<StoredObject *> &adopted);
+    void adoptConflictingTag(TagEntity *tag, const char *tableName);
     void writeTaskLinks(Activity *activity);
     SaveNotification finishSave(const QList<StoredObject *> &adopted);
 
@@ -160,6 +169,7 @@ private:
     Kind m_kind;
     std::unique_ptr<SQLite::Database> m_ownDatabase;
     SQLite::Database *m_database = nullptr;
+    StatementCache m_statements; // declared after the connection, so it goes first
 
     std::vector<std::unique_ptr<StoredObject>> m_objects; // every object ever made here, owned
     QHash<ObjectId, StoredObject *> m_registered;         // saved records by identity
@@ -168,5 +178,14 @@ private:
     // The projects and tasks among m_inserted and m_updated (entries whose object is no longer pending
     // are skipped when read), so name lookups during a large save do not scan every pending activity.
     QList<StoredObject *> m_pendingTags;
+    // Those pending tags by name key. An entry may be stale (saved, dropped or renamed since); a stale
+    // hit rebuilds the index from m_pendingTags.
+    QHash<QString, StoredObject *> m_pendingProjectsByKey;
+    QHash<QString, StoredObject *> m_pendingTasksByKey;
+    // While the before-save hooks run, stored tags found by name, so thousands of activities naming
+    // the same project read it once.
+    bool m_savingHooksRun = false;
+    QHash<QString, StoredObject *> m_storedProjectsByKey;
+    QHash<QString, StoredObject *> m_storedTasksByKey;
     QList<StoredObject *> m_deleted;
 };

@@ -10,6 +10,7 @@ void TagEntity::setName(const QString &name)
         return;
     willChange();
     m_name = name;
+    context()->indexPendingTag(this);
 }
 
 void TagEntity::setPosition(std::optional<qint64> position)
