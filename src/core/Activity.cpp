@@ -41,37 +41,41 @@ void Activity::setText(const QString &text)
 
 void Activity::setTimeFrom(const QDateTime &timeFrom)
 {
-    if (timeFrom == m_timeFrom && timeFrom.isValid() == m_timeFrom.isValid())
+    const StoredTime next(timeFrom);
+    if (next.isSameMoment(m_timeFrom))
         return;
     willChange();
-    m_timeFrom = timeFrom;
+    m_timeFrom = next;
     m_yearMonth = DateHelpers::yearMonth(timeFrom);
     recomputeDuration();
 }
 
 void Activity::setTimeTo(const QDateTime &timeTo)
 {
-    if (timeTo == m_timeTo && timeTo.isValid() == m_timeTo.isValid())
+    const StoredTime next(timeTo);
+    if (next.isSameMoment(m_timeTo))
         return;
     willChange();
-    m_timeTo = timeTo;
+    m_timeTo = next;
     recomputeDuration();
 }
 
 void Activity::setCreatedAt(const QDateTime &createdAt)
 {
-    if (createdAt == m_createdAt && createdAt.isValid() == m_createdAt.isValid())
+    const StoredTime next(createdAt);
+    if (next.isSameMoment(m_createdAt))
         return;
     willChange();
-    m_createdAt = createdAt;
+    m_createdAt = next;
 }
 
 void Activity::setModifiedAt(const QDateTime &modifiedAt)
 {
-    if (modifiedAt == m_modifiedAt && modifiedAt.isValid() == m_modifiedAt.isValid())
+    const StoredTime next(modifiedAt);
+    if (next.isSameMoment(m_modifiedAt))
         return;
     willChange();
-    m_modifiedAt = modifiedAt;
+    m_modifiedAt = next;
 }
 
 void Activity::setInvoiced(bool invoiced)
@@ -160,13 +164,14 @@ void Activity::recomputeDuration()
         m_durationSecs = 0;
         return;
     }
-    m_durationSecs = DateHelpers::flooredSeconds(m_timeTo) - DateHelpers::flooredSeconds(m_timeFrom);
+    m_durationSecs =
+        DateHelpers::flooredSeconds(*m_timeTo.msecs()) - DateHelpers::flooredSeconds(*m_timeFrom.msecs());
 }
 
 void Activity::awakeFromInsert()
 {
     m_uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
-    m_createdAt = m_modifiedAt = context()->now();
+    m_createdAt = m_modifiedAt = StoredTime(context()->now());
 }
 
 void Activity::awakeFromFetch()
@@ -279,10 +284,10 @@ QVariantList Activity::columnValues() const
     }
     return {m_uid,
             SqlValues::fromText(m_text),
-            SqlValues::fromDate(m_timeFrom),
-            SqlValues::fromDate(m_timeTo),
-            SqlValues::fromDate(m_createdAt),
-            SqlValues::fromDate(m_modifiedAt),
+            SqlValues::fromMSecs(m_timeFrom.msecs()),
+            SqlValues::fromMSecs(m_timeTo.msecs()),
+            SqlValues::fromMSecs(m_createdAt.msecs()),
+            SqlValues::fromMSecs(m_modifiedAt.msecs()),
             m_invoiced,
             m_yearMonth,
             projectId};
@@ -292,10 +297,10 @@ void Activity::setColumnValues(const QVariantList &values)
 {
     m_uid = SqlValues::toText(values.at(0));
     m_text = SqlValues::toText(values.at(1));
-    m_timeFrom = SqlValues::toDate(values.at(2));
-    m_timeTo = SqlValues::toDate(values.at(3));
-    m_createdAt = SqlValues::toDate(values.at(4));
-    m_modifiedAt = SqlValues::toDate(values.at(5));
+    m_timeFrom = StoredTime::fromMSecs(SqlValues::toMSecs(values.at(2)));
+    m_timeTo = StoredTime::fromMSecs(SqlValues::toMSecs(values.at(3)));
+    m_createdAt = StoredTime::fromMSecs(SqlValues::toMSecs(values.at(4)));
+    m_modifiedAt = StoredTime::fromMSecs(SqlValues::toMSecs(values.at(5)));
     m_invoiced = values.at(6).toLongLong() != 0;
     m_yearMonth = static_cast<int>(values.at(7).toLongLong());
     m_projectRowId = values.at(8).isValid() ? values.at(8).toLongLong() : 0;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/StoredObject.h"
+#include "store/StoredTime.h"
 
 #include <QDateTime>
 #include <QList>
@@ -28,14 +29,14 @@ public:
     void setUid(const QString &uid);
     QString text() const { return m_text; }
     void setText(const QString &text);
-    QDateTime timeFrom() const { return m_timeFrom; }
+    QDateTime timeFrom() const { return m_timeFrom.dateTime(); }
     // Sets the start and the matching yearMonth together.
     void setTimeFrom(const QDateTime &timeFrom);
-    QDateTime timeTo() const { return m_timeTo; }
+    QDateTime timeTo() const { return m_timeTo.dateTime(); }
     void setTimeTo(const QDateTime &timeTo);
-    QDateTime createdAt() const { return m_createdAt; }
+    QDateTime createdAt() const { return m_createdAt.dateTime(); }
     void setCreatedAt(const QDateTime &createdAt);
-    QDateTime modifiedAt() const { return m_modifiedAt; }
+    QDateTime modifiedAt() const { return m_modifiedAt.dateTime(); }
     void setModifiedAt(const QDateTime &modifiedAt);
     bool isInvoiced() const { return m_invoiced; }
     void setInvoiced(bool invoiced);
@@ -54,8 +55,8 @@ public:
 
     // The distinct task names sorted by plain string comparison and joined with ", "; null without tasks.
     QString tasksStr() const;
-    QString timeFromStr() const { return dateStr(m_timeFrom); }
-    QString timeToStr() const { return dateStr(m_timeTo); }
+    QString timeFromStr() const { return dateStr(m_timeFrom.dateTime()); }
+    QString timeToStr() const { return dateStr(m_timeTo.dateTime()); }
     // Short date and short time in the user's locale.
     static QString dateStr(const QDateTime &date);
 
@@ -82,10 +83,10 @@ private:
 
     QString m_uid;
     QString m_text;
-    QDateTime m_timeFrom;
-    QDateTime m_timeTo;
-    QDateTime m_createdAt;
-    QDateTime m_modifiedAt;
+    StoredTime m_timeFrom;
+    StoredTime m_timeTo;
+    StoredTime m_createdAt;
+    StoredTime m_modifiedAt;
     bool m_invoiced = false;
     int m_yearMonth = 0;
     qint64 m_durationSecs = 0;

@@ -12,7 +12,11 @@ int yearMonth(const QDateTime &date)
 
 qint64 flooredSeconds(const QDateTime &date)
 {
-    const qint64 msecs = date.toMSecsSinceEpoch();
+    return flooredSeconds(date.toMSecsSinceEpoch());
+}
+
+qint64 flooredSeconds(qint64 msecs)
+{
     // Floor division: -0.5 s belongs to second -1.
     return msecs >= 0 ? msecs / 1000 : -((-msecs + 999) / 1000);
 }

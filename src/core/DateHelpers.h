@@ -13,6 +13,7 @@ int yearMonth(const QDateTime &date);
 
 // Whole seconds since the Unix epoch, floored (10:00:00.9 and 10:00:00.1 give the same value).
 qint64 flooredSeconds(const QDateTime &date);
+qint64 flooredSeconds(qint64 msecsSinceEpoch);
 
 // Compares two dates by whole seconds, each floored first: differences below one second compare equal.
 std::strong_ordering compareBySeconds(const QDateTime &a, const QDateTime &b);

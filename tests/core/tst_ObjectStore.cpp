@@ -81,6 +81,7 @@ private Q_SLOTS:
         QVERIFY(reloaded);
         QCOMPARE(reloaded->text(), QStringLiteral("Write @Acme #ab #cd"));
         QCOMPARE(reloaded->timeFrom(), from);
+        QCOMPARE(reloaded->timeFrom().time(), QTime(10, 0, 0, 900)); // read back in local time
         QCOMPARE(reloaded->timeTo(), from.addMSecs(3600250));
         QCOMPARE(reloaded->createdAt(), nine);
         QVERIFY(reloaded->isInvoiced());

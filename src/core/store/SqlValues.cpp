@@ -57,17 +57,27 @@ QVariant read(const SQLite::Column &column)
 
 QVariant fromDate(const QDateTime &date)
 {
-    if (!date.isValid())
-        return {};
-    return static_cast<double>(date.toMSecsSinceEpoch()) / 1000.0;
+    return fromMSecs(date.isValid() ? std::optional<qint64>(date.toMSecsSinceEpoch()) : std::nullopt);
 }
 
 QDateTime toDate(const QVariant &value)
 {
-    if (!value.isValid())
+    const std::optional<qint64> msecs = toMSecs(value);
+    return msecs ? QDateTime::fromMSecsSinceEpoch(*msecs) : QDateTime();
+}
+
+QVariant fromMSecs(std::optional<qint64> msecs)
+{
+    if (!msecs)
         return {};
-    const double seconds = value.toDouble();
-    return QDateTime::fromMSecsSinceEpoch(std::llround(seconds * 1000.0));
+    return static_cast<double>(*msecs) / 1000.0;
+}
+
+std::optional<qint64> toMSecs(const QVariant &value)
+{
+    if (!value.isValid())
+        return std::nullopt;
+    return std::llround(value.toDouble() * 1000.0);
 }
 
 } // namespace SqlValues

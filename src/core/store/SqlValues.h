@@ -8,6 +8,8 @@
 #include <QDateTime>
 #include <QVariant>
 
+#include <optional>
+
 namespace SqlValues {
 
 // Binds a value to a placeholder (1-based); an invalid QVariant binds NULL, a QDateTime binds its store
@@ -21,6 +23,9 @@ QVariant read(const SQLite::Column &column);
 // Store times: REAL seconds since the Unix epoch (UTC), milliseconds kept. Null dates are NULL.
 QVariant fromDate(const QDateTime &date);
 QDateTime toDate(const QVariant &value);
+// The same in milliseconds since the epoch, without a local-time conversion.
+QVariant fromMSecs(std::optional<qint64> msecs);
+std::optional<qint64> toMSecs(const QVariant &value);
 
 // Text columns: a null QString is NULL.
 inline QVariant fromText(const QString &text)
