@@ -25,10 +25,11 @@ Activity::Activity(Context *context)
 
 void Activity::setUid(const QString &uid)
 {
-    if (uid == m_uid)
+    if (!m_uidToMake && uid == m_uid)
         return;
     willChange();
     m_uid = uid;
+    m_uidToMake = false;
 }
 
 void Activity::setText(const QString &text)
@@ -84,6 +85,15 @@ void Activity::setInvoiced(bool invoiced)
         return;
     willChange();
     m_invoiced = invoiced;
+}
+
+QString Activity::uid() const
+{
+    if (m_uidToMake) {
+        m_uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        m_uidToMake = false;
+    }
+    return m_uid;
 }
 
 Project *Activity::project() const
@@ -170,7 +180,8 @@ void Activity::recomputeDuration()
 
 void Activity::awakeFromInsert()
 {
-    m_uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+    // Made when first read: imports replace it at once, and each one costs a system call.
+    m_uidToMake = true;
     m_createdAt = m_modifiedAt = StoredTime(context()->now());
 }
 
@@ -225,7 +236,7 @@ void Activity::resolveTasks(const QStringList &parsedNames)
 PdError Activity::validateForSave()
 {
     PdError standard;
-    if (m_uid.isEmpty()) {
+    if (uid().isEmpty()) {
         standard = PdError::make(StoreErrors::validationDomain, StoreErrors::missingValueCode,
                                  QStringLiteral("An activity needs a uid."), QStringLiteral("uid is empty"));
         standard.subject = QVariant::fromValue(this);
@@ -282,7 +293,7 @@ QVariantList Activity::columnValues() const
     } else if (m_projectRowId) {
         projectId = m_projectRowId;
     }
-    return {m_uid,
+    return {uid(),
             SqlValues::fromText(m_text),
             SqlValues::fromMSecs(m_timeFrom.msecs()),
             SqlValues::fromMSecs(m_timeTo.msecs()),
@@ -296,6 +307,7 @@ QVariantList Activity::columnValues() const
 void Activity::setColumnValues(const QVariantList &values)
 {
     m_uid = SqlValues::toText(values.at(0));
+    m_uidToMake = false;
     m_text = SqlValues::toText(values.at(1));
     m_timeFrom = StoredTime::fromMSecs(SqlValues::toMSecs(values.at(2)));
     m_timeTo = StoredTime::fromMSecs(SqlValues::toMSecs(values.at(3)));

@@ -25,7 +25,8 @@ public:
     static constexpr qint64 durationErrorCode = 1550;
     static const QString durationErrorReason;
 
-    QString uid() const { return m_uid; }
+    // A new activity's uid is a fresh upper-case UUID without braces.
+    QString uid() const;
     void setUid(const QString &uid);
     QString text() const { return m_text; }
     void setText(const QString &text);
@@ -81,7 +82,8 @@ private:
     bool tasksNeedWriting() const { return m_tasksChanged; }
     void tasksWritten() { m_tasksChanged = false; }
 
-    QString m_uid;
+    mutable QString m_uid;
+    mutable bool m_uidToMake = false;
     QString m_text;
     StoredTime m_timeFrom;
     StoredTime m_timeTo;
