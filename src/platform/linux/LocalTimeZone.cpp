@@ -6,7 +6,8 @@
 
 #include <ctime>
 
-Q_LOGGING_CATEGORY(lcTimeZone, "pendulo.platform.timezone")
+// Pinning happens before a command line could quiet the logs, so debug messages are off by default.
+Q_LOGGING_CATEGORY(lcTimeZone, "pendulo.platform.timezone", QtInfoMsg)
 
 namespace {
 
