@@ -1,4 +1,5 @@
 #include "Clock.h"
+#include "linux/LocalTimeZone.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,4 +11,14 @@ static void BM_SystemClockNow(benchmark::State &state)
 }
 BENCHMARK(BM_SystemClockNow);
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
+    LocalTimeZone::pinProcessZone();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -4,6 +4,7 @@
 
 #include "CloudCourierConnection.h"
 #include "FakeDropboxServer.h"
+#include "linux/LocalTimeZone.h"
 
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
@@ -176,6 +177,8 @@ BENCHMARK(BM_DownloadMonthFileDirectHttp)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
+    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
+    LocalTimeZone::pinProcessZone();
     QCoreApplication app(argc, argv);
     FakeDropboxServer fake;
     if (!fake.start())

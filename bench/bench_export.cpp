@@ -7,6 +7,7 @@
 #include "ExportFormatSettings.h"
 #include "ImportStore.h"
 #include "fakes/FakeClock.h"
+#include "linux/LocalTimeZone.h"
 #include "store/Context.h"
 #include "store/ObjectStore.h"
 
@@ -204,6 +205,8 @@ BENCHMARK(BM_CopyIntoEmptyMainStore)
 
 int main(int argc, char **argv)
 {
+    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
+    LocalTimeZone::pinProcessZone();
     QCoreApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,4 +1,5 @@
 #include "ActivityParser.h"
+#include "linux/LocalTimeZone.h"
 
 #include <QString>
 
@@ -38,4 +39,14 @@ void BM_ComponentsFromText(benchmark::State &state)
 
 BENCHMARK(BM_ComponentsFromText)->Arg(10)->Arg(100)->Arg(10000);
 
-BENCHMARK_MAIN();
+int main(int argc, char **argv)
+{
+    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
+    LocalTimeZone::pinProcessZone();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

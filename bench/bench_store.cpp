@@ -5,6 +5,7 @@
 #include "PdSettings.h"
 #include "Project.h"
 #include "fakes/FakeClock.h"
+#include "linux/LocalTimeZone.h"
 #include "report/ReportQuery.h"
 #include "store/ObjectStore.h"
 
@@ -246,6 +247,8 @@ BENCHMARK(BM_ReportActivities)
 
 int main(int argc, char **argv)
 {
+    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
+    LocalTimeZone::pinProcessZone();
     QCoreApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -5,6 +5,7 @@
 #include "SyncJson.h"
 
 #include "PDSyncFile.h"
+#include "linux/LocalTimeZone.h"
 #include "store/ObjectStore.h"
 
 #include <QCoreApplication>
@@ -160,6 +161,8 @@ BENCHMARK(BM_UnchangedSecondSync)->MeasureProcessCPUTime()->Unit(benchmark::kMil
 
 int main(int argc, char **argv)
 {
+    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
+    LocalTimeZone::pinProcessZone();
     QCoreApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -1,6 +1,7 @@
 #include "DesktopProgram.h"
 
 #include "controller/DesktopController.h"
+#include "linux/LocalTimeZoneWatcher.h"
 #include "linux/SingleInstance.h"
 #include "linux/TerminationSignals.h"
 
@@ -31,5 +32,7 @@ int runDesktopProgram(int argc, char *argv[])
 
     // The controller quits through its own path on these, so the running activity is ended and saved.
     TerminationSignals termination;
+    // Local times follow a change of the system zone while the program runs.
+    LocalTimeZoneWatcher zoneWatcher;
     return DesktopController::run(instance, termination, arguments);
 }
