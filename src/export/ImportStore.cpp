@@ -45,6 +45,7 @@ bool ImportStore::ensurePersistentStore(PdError *error)
             *error = openError;
         return false;
     }
+    m_store->setScratch(true);
     return true;
 }
 

@@ -37,6 +37,19 @@ template <class F> void runOnThread(F function)
     QVERIFY(thread->wait(30000));
 }
 
+// The statements of a store's indexes, sorted.
+QStringList indexSql(const QString &path)
+{
+    SQLite::Database database(path.toStdString(), SQLite::OPEN_READONLY);
+    SQLite::Statement query(database,
+                            "SELECT sql FROM sqlite_master WHERE type = 'index' AND sql IS NOT NULL "
+                            "ORDER BY name");
+    QStringList statements;
+    while (query.executeStep())
+        statements.append(QString::fromStdString(query.getColumn(0).getString()));
+    return statements;
+}
+
 } // namespace
 
 class TestObjectStore : public QObject
@@ -196,6 +209,54 @@ private Q_SLOTS:
         QVERIFY(stale->save());
         QCOMPARE(fixture.rowCount(QStringLiteral("activity")), 1);
         QCOMPARE(fixture.rowCount(QStringLiteral("project")), 1);
+    }
+
+    // A save adding thousands of activities to a table holding fewer builds the indexes after the rows
+    // (an import into a new store); the indexes come back complete, also when the save fails.
+    void bulkInsertKeepsEveryIndex_data()
+    {
+        QTest::addColumn<bool>("failing");
+        QTest::newRow("saved") << false;
+        QTest::newRow("failed") << true;
+    }
+
+    void bulkInsertKeepsEveryIndex()
+    {
+        QFETCH(bool, failing);
+        StoreFixture fixture;
+        Activity *existing =
+            StoreFixture::saveActivity(fixture.context(), QStringLiteral("old #t1"), nine, nine.addSecs(9));
+        const QStringList indexesBefore = indexSql(fixture.path());
+        QVERIFY(indexesBefore.size() >= 7);
+
+        std::unique_ptr<Context> context = fixture.store().newContext(true);
+        if (failing) {
+            // An update of a record deleted meanwhile fails the save after the inserted activities.
+            Activity *stale = context->objectWithId<Activity>(existing->objectId());
+            fixture.context().deleteObject(existing);
+            QVERIFY(fixture.context().save());
+            stale->setText(QStringLiteral("edited"));
+        }
+        constexpr int count = 6000;
+        for (int i = 0; i < count; ++i)
+            StoreFixture::makeActivity(*context, QStringLiteral("bulk @P%1 #t%2").arg(i % 9).arg(i % 4),
+                                       nine.addSecs(i * 60), nine.addSecs(i * 60 + 30));
+        QCOMPARE(context->save(), !failing);
+
+        QCOMPARE(indexSql(fixture.path()), indexesBefore);
+        SQLite::Database database(fixture.path().toStdString(), SQLite::OPEN_READONLY);
+        QCOMPARE(QString::fromStdString(database.execAndGet("PRAGMA integrity_check").getString()),
+                 QStringLiteral("ok"));
+        QCOMPARE(fixture.rowCount(QStringLiteral("activity")), failing ? 0 : count + 1);
+        if (!failing) {
+            // The rebuilt indexes answer lookups.
+            QCOMPARE(database
+                         .execAndGet("SELECT COUNT(*) FROM activity INDEXED BY activity_time_from "
+                                     "WHERE time_from >= 0")
+                         .getInt(),
+                     count + 1);
+            QCOMPARE(fixture.rowCount(QStringLiteral("activity_task")), count + 1);
+        }
     }
 
     void rollbackDropsPendingChanges()

@@ -201,6 +201,8 @@ std::unique_ptr<SQLite::Database> ObjectStore::openConnection() const
 {
     auto database = std::make_unique<SQLite::Database>(m_filePath.toStdString(), SQLite::OPEN_READWRITE);
     configure(*database);
+    if (m_scratch)
+        database->exec("PRAGMA synchronous = OFF");
     return database;
 }
 
@@ -218,6 +220,12 @@ std::unique_ptr<Context> ObjectStore::newContext(bool privateQueue)
                   e.what());
         return nullptr;
     }
+}
+
+void ObjectStore::setScratch(bool scratch)
+{
+    m_scratch = scratch;
+    m_database->exec(scratch ? "PRAGMA synchronous = OFF" : "PRAGMA synchronous = NORMAL");
 }
 
 void ObjectStore::setOrderedByHand(EntityType entity, bool ordered)

@@ -46,6 +46,11 @@ public:
     void setOrderedByHand(EntityType entity, bool ordered);
     bool isOrderedByHand(EntityType entity) const;
 
+    // A store whose file is thrown away after use (the import preview): commits skip the flush to disk.
+    // Main thread, before other contexts are made.
+    void setScratch(bool scratch);
+    bool isScratch() const { return m_scratch; }
+
 Q_SIGNALS:
     // After every successful save of any context of this store; emitted on the saving context's thread.
     void saved(const SaveNotification &notification);
@@ -67,4 +72,5 @@ private:
     std::atomic<bool> m_mergingSuspended = false;
     std::atomic<bool> m_projectsOrderedByHand = false;
     std::atomic<bool> m_tasksOrderedByHand = false;
+    bool m_scratch = false;
 };
