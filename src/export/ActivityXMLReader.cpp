@@ -40,17 +40,25 @@ ActivityXMLReader::Result ActivityXMLReader::readFile(const QString &filePath)
     if (!file.open(QIODevice::ReadOnly))
         return failure(Status::Unreadable,
                        QStringLiteral("Cannot read %1: %2").arg(filePath, file.errorString()));
-    const QByteArray data = file.readAll();
+    // Read from the file in pieces rather than all at once: a large file is not held in memory twice
+    // (as bytes and as decoded text).
+    QXmlStreamReader reader(&file);
+    Result result = read(reader);
     if (file.error() != QFileDevice::NoError)
         return failure(Status::Unreadable,
                        QStringLiteral("Cannot read %1: %2").arg(filePath, file.errorString()));
-    return readData(data);
+    return result;
 }
 
 ActivityXMLReader::Result ActivityXMLReader::readData(const QByteArray &data)
 {
-    const UnicodeDatePattern pattern(DateTimePattern);
     QXmlStreamReader reader(data);
+    return read(reader);
+}
+
+ActivityXMLReader::Result ActivityXMLReader::read(QXmlStreamReader &reader)
+{
+    const UnicodeDatePattern pattern(DateTimePattern);
     Result result;
     bool sawRoot = false;
     bool rootIsActivities = false;

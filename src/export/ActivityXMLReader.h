@@ -12,6 +12,8 @@ class Context;
 class ImportStore;
 
 // Reads activity XML files (root "activities", one "activity" element per activity).
+class QXmlStreamReader;
+
 class ActivityXMLReader
 {
 public:
@@ -67,4 +69,7 @@ public:
 
     // readFile, then the import store is made (when needed) and filled.
     static Result importActivitiesFromFile(const QString &filePath, ImportStore &importStore);
+
+private:
+    static Result read(QXmlStreamReader &reader);
 };
