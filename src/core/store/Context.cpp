@@ -343,7 +343,7 @@ qint64 Context::count(EntityType entity, const QString &where, const QVariantLis
     }
 }
 
-StatementCache::Lease Context::statement(const std::string &sql)
+StatementCache::Lease Context::statement(std::string_view sql)
 {
     return m_statements.acquire(*m_database, sql);
 }

@@ -141,7 +141,7 @@ private:
     StoredObject *loadedOrNew(EntityType entity, qint64 rowId, const QVariantList &values);
     QList<StoredObject *> fetchObjects(EntityType entity, const FetchRequest &request,
                                        PdError *error = nullptr);
-    StatementCache::Lease statement(const std::string &sql);
+    StatementCache::Lease statement(std::string_view sql);
     QList<StoredObject *> pendingTags(EntityType entity);
     QHash<QString, StoredObject *> &pendingTagIndex(EntityType entity);
     void indexPendingTag(StoredObject *tag);

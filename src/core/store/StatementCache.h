@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace SQLite {
@@ -15,13 +16,16 @@ class Statement;
 // leased out, so a nested use of the same SQL gets a statement of its own.
 class StatementCache
 {
+    using Idle = std::vector<std::unique_ptr<SQLite::Statement>>;
+
 public:
     // The lease resets the statement and clears its bindings when it goes, so a returned statement
     // holds no read lock and no stale value.
     class Lease
     {
     public:
-        Lease(StatementCache &cache, std::string sql, std::unique_ptr<SQLite::Statement> statement);
+        // `home` is where the statement goes back to; null for a statement that is not kept.
+        Lease(Idle *home, std::unique_ptr<SQLite::Statement> statement);
         ~Lease();
         Lease(Lease &&) = default;
         Lease(const Lease &) = delete;
@@ -32,8 +36,7 @@ public:
         SQLite::Statement *operator->() const { return m_statement.get(); }
 
     private:
-        StatementCache *m_cache;
-        std::string m_sql;
+        Idle *m_home;
         std::unique_ptr<SQLite::Statement> m_statement;
     };
 
@@ -44,12 +47,12 @@ public:
 
     // A prepared statement for `sql` on `database` (throws SQLite::Exception when it cannot be
     // prepared). Every statement of a cache must be for the same connection.
-    Lease acquire(SQLite::Database &database, const std::string &sql);
+    Lease acquire(SQLite::Database &database, std::string_view sql);
 
 private:
+    // Ad-hoc queries (report filters) each have their own SQL: past this many texts, new ones are not
+    // kept.
     static constexpr std::size_t MaxKeptTexts = 64;
 
-    void giveBack(std::string sql, std::unique_ptr<SQLite::Statement> statement);
-
-    std::map<std::string, std::vector<std::unique_ptr<SQLite::Statement>>> m_idle;
+    std::map<std::string, Idle, std::less<>> m_idle;
 };
