@@ -8,6 +8,11 @@
 #include <QHash>
 #include <QSet>
 
+#include <SQLiteCpp/Database.h>
+#include <SQLiteCpp/Statement.h>
+
+#include <optional>
+
 namespace {
 
 // Lookups are made in batches of this many uids (well below SQLite's parameter limit).
@@ -61,6 +66,34 @@ StoredByUid lookUp(const QList<QString> &uids, Context &context)
     return stored;
 }
 
+// The uids among `uids` that the store holds as an activity or a tombstone. When the file brings many
+// uids and the store holds few (an import into a new store), one pass over the stored uids rules most of
+// them out; otherwise every uid is kept for the batched lookup. Null when the pass fails.
+std::optional<QList<QString>> storedAmong(const QList<QString> &uids, Context &context)
+{
+    const qint64 activities = context.count(EntityType::Activity);
+    const qint64 tombstones = context.count(EntityType::DeletedActivity);
+    if (activities < 0 || tombstones < 0)
+        return std::nullopt;
+    if (activities + tombstones > 4 * uids.size())
+        return uids;
+    QSet<QString> stored;
+    try {
+        SQLite::Statement query(context.database(),
+                                "SELECT uid FROM activity UNION SELECT uid FROM deleted_activity");
+        while (query.executeStep())
+            stored.insert(QString::fromUtf8(query.getColumn(0).getText()));
+    } catch (const std::exception &) {
+        return std::nullopt;
+    }
+    QList<QString> found;
+    for (const QString &uid : uids) {
+        if (stored.contains(uid))
+            found.append(uid);
+    }
+    return found;
+}
+
 } // namespace
 
 ActivityImporter::Result ActivityImporter::importActivities(const QList<Activity *> &source,
@@ -82,7 +115,7 @@ ActivityImporter::Result ActivityImporter::importActivities(const QList<Activity
             uids.append(activity->uid());
         }
     }
-    StoredByUid stored = lookUp(uids, *context);
+    StoredByUid stored = lookUp(storedAmong(uids, *context).value_or(uids), *context);
 
     for (const Activity *activity : source) {
         const QString uid = activity->uid();

@@ -134,6 +134,40 @@ private Q_SLOTS:
         QCOMPARE(main.context().count(EntityType::DeletedActivity), qint64(1));
     }
 
+    // A store holding few activities next to the file is searched in one pass, a larger one uid by uid;
+    // either way an existing uid is overwritten in place and a tombstone of an imported uid goes.
+    void storesSmallOrLargeAgainstTheFile_data()
+    {
+        QTest::addColumn<int>("others");
+        QTest::newRow("small store") << 0;
+        QTest::newRow("large store") << 40;
+    }
+
+    void storesSmallOrLargeAgainstTheFile()
+    {
+        QFETCH(int, others);
+        ExportFixture main;
+        for (int i = 0; i < others; ++i)
+            main.addActivity(QStringLiteral("other"), nine, ten, false, QStringLiteral("O%1").arg(i));
+        Activity *existing = main.addActivity(QStringLiteral("Old"), nine, ten, false, QStringLiteral("A"));
+        DeletedActivity::deleteActivity(
+            main.addActivity(QStringLiteral("Gone"), nine, ten, false, QStringLiteral("B")), main.context());
+        QVERIFY(main.context().save());
+
+        ExportFixture import;
+        const QList<Activity *> source{
+            import.addActivity(QStringLiteral("New"), nine, ten, false, QStringLiteral("A")),
+            import.addActivity(QStringLiteral("Back"), nine, ten, false, QStringLiteral("B")),
+            import.addActivity(QStringLiteral("Fresh"), nine, ten, false, QStringLiteral("C"))};
+        QCOMPARE(ActivityImporter::importActivities(source, main.store()).count, 3);
+
+        QCOMPARE(main.context().activityWithUid(QStringLiteral("A")), existing);
+        QCOMPARE(existing->text(), QStringLiteral("New"));
+        QCOMPARE(main.context().activityWithUid(QStringLiteral("B"))->text(), QStringLiteral("Back"));
+        QCOMPARE(main.context().count(EntityType::DeletedActivity), qint64(0));
+        QCOMPARE(main.context().count(EntityType::Activity), qint64(others + 3));
+    }
+
     void manyActivitiesAcrossLookupBatches()
     {
         ExportFixture main;
