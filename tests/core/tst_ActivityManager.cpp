@@ -343,14 +343,14 @@ private Q_SLOTS:
         StoreFixture store;
         const QString path = store.path();
         store.close();
+        QTemporaryDir settingsFolder; // made here: the killed child cleans nothing up
         const pid_t child = fork();
         QVERIFY(child >= 0);
         if (child == 0) {
             // The child tracks, touches once, runs on for a while and is killed without any clean-up.
             FakeClock clock(nine);
             std::unique_ptr<ObjectStore> opened = ObjectStore::open(path, clock);
-            QTemporaryDir folder;
-            QSettings file(folder.filePath(QStringLiteral("Pendulo.conf")), QSettings::IniFormat);
+            QSettings file(settingsFolder.filePath(QStringLiteral("Pendulo.conf")), QSettings::IniFormat);
             PdSettings settings(&file);
             ActivityManager manager(opened->mainContext(), settings, clock);
             manager.startTrack(QStringLiteral("Write offer @Acme"));
