@@ -1,5 +1,5 @@
+#include "BenchmarkMain.h"
 #include "Clock.h"
-#include "linux/LocalTimeZone.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,12 +13,5 @@ BENCHMARK(BM_SystemClockNow);
 
 int main(int argc, char **argv)
 {
-    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
-    LocalTimeZone::pinProcessZone();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -1,3 +1,4 @@
+#include "BenchmarkMain.h"
 #include "StoreGenerator.h"
 
 #include "Activity.h"
@@ -7,13 +8,11 @@
 #include "ExportFormatSettings.h"
 #include "ImportStore.h"
 #include "fakes/FakeClock.h"
-#include "linux/LocalTimeZone.h"
 #include "store/Context.h"
 #include "store/ObjectStore.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -205,11 +204,5 @@ BENCHMARK(BM_CopyIntoEmptyMainStore)
 
 int main(int argc, char **argv)
 {
-    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
-    LocalTimeZone::pinProcessZone();
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

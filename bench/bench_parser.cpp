@@ -1,5 +1,5 @@
 #include "ActivityParser.h"
-#include "linux/LocalTimeZone.h"
+#include "BenchmarkMain.h"
 
 #include <QString>
 
@@ -41,12 +41,5 @@ BENCHMARK(BM_ComponentsFromText)->Arg(10)->Arg(100)->Arg(10000);
 
 int main(int argc, char **argv)
 {
-    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
-    LocalTimeZone::pinProcessZone();
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

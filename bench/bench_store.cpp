@@ -1,3 +1,4 @@
+#include "BenchmarkMain.h"
 #include "StoreGenerator.h"
 
 #include "Activity.h"
@@ -5,13 +6,11 @@
 #include "PdSettings.h"
 #include "Project.h"
 #include "fakes/FakeClock.h"
-#include "linux/LocalTimeZone.h"
 #include "report/ReportQuery.h"
 #include "store/ObjectStore.h"
 
 #include <benchmark/benchmark.h>
 
-#include <QCoreApplication>
 #include <QSettings>
 #include <QTemporaryDir>
 
@@ -247,11 +246,5 @@ BENCHMARK(BM_ReportActivities)
 
 int main(int argc, char **argv)
 {
-    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
-    LocalTimeZone::pinProcessZone();
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }

@@ -1,11 +1,11 @@
 #include "ActivityHashItem.h"
+#include "BenchmarkMain.h"
 #include "InMemoryBackend.h"
 #include "PDSyncService.h"
 #include "StoreGenerator.h"
 #include "SyncJson.h"
 
 #include "PDSyncFile.h"
-#include "linux/LocalTimeZone.h"
 #include "store/ObjectStore.h"
 
 #include <QCoreApplication>
@@ -161,11 +161,5 @@ BENCHMARK(BM_UnchangedSecondSync)->MeasureProcessCPUTime()->Unit(benchmark::kMil
 
 int main(int argc, char **argv)
 {
-    // As Pendulo does at start: TZ pinned, so local-time conversions cost what they cost there.
-    LocalTimeZone::pinProcessZone();
-    QCoreApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return runBenchmarks(argc, argv);
 }
