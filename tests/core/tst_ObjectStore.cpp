@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <ctime>
 #include <latch>
 
 namespace {
@@ -102,6 +103,33 @@ private Q_SLOTS:
         QCOMPARE(reloaded->durationSecs(), 3601);
         QCOMPARE(reloaded->project()->name(), QStringLiteral("Acme"));
         QCOMPARE(reloaded->tasksStr(), QStringLiteral("ab, cd"));
+    }
+
+    // Times read from the store are shown in the zone in force when asked, so a loaded activity follows
+    // a change of the system's time zone; its moment stays.
+    void loadedTimesFollowAZoneChange()
+    {
+        StoreFixture fixture;
+        StoreFixture::saveActivity(fixture.context(), QStringLiteral("a"), nine, nine.addSecs(60));
+        fixture.reopen();
+        Activity *loaded = fixture.context().fetch<Activity>().value(0);
+        QVERIFY(loaded);
+        QCOMPARE(loaded->timeFrom().time(), QTime(9, 0));
+        const qint64 moment = nine.toMSecsSinceEpoch();
+
+        struct RestoreZone
+        {
+            QByteArray zone = qgetenv("TZ");
+            ~RestoreZone()
+            {
+                qputenv("TZ", zone);
+                tzset();
+            }
+        } restore;
+        qputenv("TZ", "America/New_York");
+        tzset();
+        QCOMPARE(loaded->timeFrom().time(), QTime(4, 0)); // 08:00 UTC, daylight saving time there
+        QCOMPARE(loaded->timeFrom().toMSecsSinceEpoch(), moment);
     }
 
     void badFilesAreRefusedAndLeftUntouched_data()
