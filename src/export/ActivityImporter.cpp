@@ -11,8 +11,6 @@
 #include <SQLiteCpp/Database.h>
 #include <SQLiteCpp/Statement.h>
 
-#include <optional>
-
 namespace {
 
 // Lookups are made in batches of this many uids (well below SQLite's parameter limit).
@@ -66,16 +64,14 @@ StoredByUid lookUp(const QList<QString> &uids, Context &context)
     return stored;
 }
 
-// The uids among `uids` that the store holds as an activity or a tombstone. When the file brings many
-// uids and the store holds few (an import into a new store), one pass over the stored uids rules most of
-// them out; otherwise every uid is kept for the batched lookup. Null when the pass fails.
-std::optional<QList<QString>> storedAmong(const QList<QString> &uids, Context &context)
+// The uids of `uids` worth looking up. When the file brings many uids and the store holds few (an import
+// into a new store), one pass over the stored uids rules out those the store does not hold; otherwise, or
+// when that pass fails, all of them.
+QList<QString> uidsToLookUp(const QList<QString> &uids, Context &context)
 {
     const qint64 activities = context.count(EntityType::Activity);
     const qint64 tombstones = context.count(EntityType::DeletedActivity);
-    if (activities < 0 || tombstones < 0)
-        return std::nullopt;
-    if (activities + tombstones > 4 * uids.size())
+    if (activities < 0 || tombstones < 0 || activities + tombstones > 4 * uids.size())
         return uids;
     QSet<QString> stored;
     try {
@@ -84,14 +80,14 @@ std::optional<QList<QString>> storedAmong(const QList<QString> &uids, Context &c
         while (query.executeStep())
             stored.insert(QString::fromUtf8(query.getColumn(0).getText()));
     } catch (const std::exception &) {
-        return std::nullopt;
+        return uids;
     }
-    QList<QString> found;
+    QList<QString> held;
     for (const QString &uid : uids) {
         if (stored.contains(uid))
-            found.append(uid);
+            held.append(uid);
     }
-    return found;
+    return held;
 }
 
 } // namespace
@@ -115,7 +111,7 @@ ActivityImporter::Result ActivityImporter::importActivities(const QList<Activity
             uids.append(activity->uid());
         }
     }
-    StoredByUid stored = lookUp(storedAmong(uids, *context).value_or(uids), *context);
+    StoredByUid stored = lookUp(uidsToLookUp(uids, *context), *context);
 
     for (const Activity *activity : source) {
         const QString uid = activity->uid();

@@ -1,6 +1,7 @@
 #include "ReportQuery.h"
 
 #include "Activity.h"
+#include "DateHelpers.h"
 #include "SearchPattern.h"
 #include "store/Context.h"
 #include "store/SqlValues.h"
@@ -137,11 +138,6 @@ std::optional<qint64> msecsOf(const SQLite::Column &column)
     return std::llround(column.getDouble() * 1000.0);
 }
 
-qint64 flooredSecs(qint64 msecs)
-{
-    return msecs >= 0 ? msecs / 1000 : -((-msecs + 999) / 1000);
-}
-
 QString textOf(const SQLite::Column &column)
 {
     if (column.isNull())
@@ -237,7 +233,7 @@ ReportRows ReportQuery::rows(Context &context, const ReportFilter &filter, PdErr
             if (to)
                 row.timeTo = QDateTime::fromMSecsSinceEpoch(*to);
             if (from && to)
-                row.durationSecs = flooredSecs(*to) - flooredSecs(*from);
+                row.durationSecs = DateHelpers::flooredSeconds(*to) - DateHelpers::flooredSeconds(*from);
             row.invoiced = query.getColumn(5).getInt() != 0;
             row.projectName = projects.nameOf(query.getColumn(6), query.getColumn(7));
             row.tasksStr = tasks.fromJoined(query.getColumn(8));

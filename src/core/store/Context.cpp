@@ -673,7 +673,7 @@ void Context::writePending(QList<StoredObject *> &adopted)
         writeObject(object, adopted);
     for (EntityType entity : order) {
         const QStringList rebuilt =
-            entity == EntityType::Activity ? dropIndexesForBulkInsert(entity) : QStringList();
+            entity == EntityType::Activity ? dropActivityIndexesForBulkInsert() : QStringList();
         for (StoredObject *object : std::as_const(m_inserted)) {
             if (object->entity() == entity)
                 writeObject(object, adopted);
@@ -687,33 +687,32 @@ void Context::writePending(QList<StoredObject *> &adopted)
     }
 }
 
-// A save inserting many records into a table that holds fewer (an import into a new store) drops the
-// table's indexes and answers the statements that make them again: building an index once from all rows
-// is much cheaper than inserting every row into it. Inside the save's transaction, so a failed save
-// keeps them.
-QStringList Context::dropIndexesForBulkInsert(EntityType entity)
+// A save inserting many activities into a table that holds fewer (an import into a new store) drops the
+// indexes of the activities and their task links and answers the statements that make them again:
+// building an index once from all rows is much cheaper than inserting every row into it. Inside the
+// save's transaction, so a failed save keeps them.
+QStringList Context::dropActivityIndexesForBulkInsert()
 {
     constexpr qsizetype BulkInsertSize = 5000;
     const qsizetype inserts =
         std::count_if(m_inserted.cbegin(), m_inserted.cend(),
-                      [entity](const StoredObject *o) { return o->entity() == entity; });
+                      [](const StoredObject *o) { return o->entity() == EntityType::Activity; });
     if (inserts < BulkInsertSize)
         return {};
-    const qint64 stored = count(entity);
+    const qint64 stored = count(EntityType::Activity);
     if (stored < 0 || stored > inserts)
         return {};
     QStringList names;
     QStringList statements;
-    // An activity's rows include its task links.
-    SQLite::Statement indexes(*m_database, "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND "
-                                           "tbl_name IN (?, ?) AND sql IS NOT NULL");
-    indexes.bind(1, tableOf(entity).name);
-    indexes.bind(2, entity == EntityType::Activity ? "activity_task" : tableOf(entity).name);
-    while (indexes.executeStep()) {
-        names.append(QString::fromUtf8(indexes.getColumn(0).getText()));
-        statements.append(QString::fromUtf8(indexes.getColumn(1).getText()));
+    {
+        SQLite::Statement indexes(*m_database,
+                                  "SELECT name, sql FROM sqlite_master WHERE type = 'index' AND "
+                                  "tbl_name IN ('activity', 'activity_task') AND sql IS NOT NULL");
+        while (indexes.executeStep()) {
+            names.append(QString::fromUtf8(indexes.getColumn(0).getText()));
+            statements.append(QString::fromUtf8(indexes.getColumn(1).getText()));
+        }
     }
-    indexes.reset();
     for (const QString &name : std::as_const(names))
         m_database->exec(QStringLiteral("DROP INDEX \"%1\"").arg(name).toStdString());
     return statements;

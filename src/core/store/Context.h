@@ -160,7 +160,7 @@ private:
     void runWillSaveHooks();
     PdError validatePending();
     void writePending(QList<StoredObject *> &adopted);
-    QStringList dropIndexesForBulkInsert(EntityType entity);
+    QStringList dropActivityIndexesForBulkInsert();
     void writeObject(StoredObject *object, QList<StoredObject *> &adopted);
     void adoptConflictingTag(TagEntity *tag, const char *tableName);
     void writeTaskLinks(Activity *activity);

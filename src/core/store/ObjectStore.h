@@ -49,7 +49,6 @@ public:
     // A store whose file is thrown away after use (the import preview): commits skip the flush to disk.
     // Main thread, before other contexts are made.
     void setScratch(bool scratch);
-    bool isScratch() const { return m_scratch; }
 
 Q_SIGNALS:
     // After every successful save of any context of this store; emitted on the saving context's thread.
